@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing need.
+# Safe to run again: it asks apt only for what is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain and test framework
+  g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
+  # libraries the programs use
+  libpugixml-dev qt6-base-dev libmpv-dev libavformat-dev
+  # real peers and tools the tests and benchmarks drive
+  nginx-light libnginx-mod-rtmp ffmpeg python3 curl wget lldb xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

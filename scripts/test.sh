@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets up, builds Debug with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBOREL_SANITIZE=ON
+cmake --build build-test
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+ctest --test-dir build-test --output-on-failure -j2 --timeout 600
