@@ -89,6 +89,13 @@ bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpa
   return true;
 }
 
+bool CRTMP::Connect(const RtmpConnectionParams& p) {
+  auto text = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
+  return Connect(p.protocol, p.host.c_str(), p.port, p.playpath.c_str(), text(p.tcUrl),
+                 text(p.swfUrl), text(p.pageUrl), text(p.app), text(p.auth), text(p.flashVer),
+                 text(p.subscribePath), p.seekMs, p.lengthMs, p.liveStream, p.receiveTimeoutMs);
+}
+
 bool CRTMP::IsConnected() const {
   return socket_.IsOpen();
 }

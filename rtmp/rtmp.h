@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/tcp_socket.h"
+#include "rtmp/connection_params.h"
 #include "rtmp/rtmp_packet.h"
 
 class AMFObject;
@@ -41,6 +42,9 @@ class CRTMP {
                const char* tcUrl, const char* swfUrl, const char* pageUrl, const char* app,
                const char* auth, const char* flashVer, const char* subscribePath, double seek,
                double length, bool liveStream, int timeoutMs);
+  // The same from a parameter set, whose texts are borrowed likewise; its
+  // buffer time is not applied (SetBufferMS).
+  bool Connect(const RtmpConnectionParams& params);
   bool IsConnected() const;
   // Safe from any thread. From a thread other than the one that connected it
   // only shuts the socket down, which ends a blocked read there; that thread's
