@@ -3,6 +3,7 @@
 #include "rtmp/rtmp.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -69,7 +70,7 @@ bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpa
   owner_ = std::this_thread::get_id();
   Close();
   if (host_ == nullptr || !socket_.Connect(host_, port_)) {
-    DiagLog(DIAG_ERROR, "%s, failed to connect socket", "CRTMP::Connect");
+    DiagLog(DIAG_DEBUG, "%s, failed to connect socket", "CRTMP::Connect");
     Close();
     return false;
   }
@@ -77,12 +78,12 @@ bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpa
   // cannot hold the attempt forever.
   if (timeoutMs_ > 0) socket_.SetReceiveTimeout(timeoutMs_);
   if (!HandShake()) {
-    DiagLog(DIAG_ERROR, "%s, handshake failed", "CRTMP::Connect");
+    DiagLog(DIAG_DEBUG, "%s, handshake failed", "CRTMP::Connect");
     Close();
     return false;
   }
   if (!SendConnectPacket()) {
-    DiagLog(DIAG_ERROR, "%s, RTMP connect failed", "CRTMP::Connect");
+    DiagLog(DIAG_DEBUG, "%s, RTMP connect failed", "CRTMP::Connect");
     Close();
     return false;
   }
@@ -332,10 +333,7 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
   // The basic header is only written in its one-byte form.
   if (packet.channel < 2 || packet.channel > 63) return false;
   int type = packet.headerType;
-  if (type > 3) {
-    DiagLog(DIAG_ERROR, "sanity failed!! tring to send header of type: 0x%02x.", type);
-    return false;
-  }
+  if (type > 3) return false;
   const RTMPPacket& last = channelsOut_[packet.channel];
   // Compress only when the fields left out really repeat the last message
   // on the channel.
@@ -383,7 +381,7 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
   } else if (size > 0) {
     out.insert(out.end(), body, body + size);
   }
-  if (!WriteN(out.data(), static_cast<int>(out.size()))) return false;
+  if (out.size() > INT32_MAX || !WriteN(out.data(), static_cast<int>(out.size()))) return false;
 
   if (packet.packetType == RTMP_PACKET_INVOKE && size >= 3 && body[0] == 0x02) {
     uint32_t len = ReadBE(body + 1, 2);
