@@ -1,10 +1,10 @@
 #include "rtmp/amf.h"
 
-#include "rtmp/amf_bytes.h"
-#include "rtmp/diag_log.h"
-
 #include <cstdio>
 #include <utility>
+
+#include "rtmp/amf_bytes.h"
+#include "rtmp/diag_log.h"
 
 namespace {
 
@@ -42,9 +42,7 @@ class NestingLevel {
   AMFDecodeState& state_;
 };
 
-unsigned AddressOf(const char* p) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p));
-}
+unsigned AddressOf(const char* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
 
 }  // namespace
 
@@ -113,7 +111,8 @@ int AMFObject::DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeS
   return pos;
 }
 
-int AMFObject::DecodeArrayAt(const char* data, int size, int count, bool decodeNames, AMFDecodeState& state) {
+int AMFObject::DecodeArrayAt(const char* data, int size, int count, bool decodeNames,
+                             AMFDecodeState& state) {
   int pos = 0;
   for (int i = 0; i < count; ++i) {
     AMFObjectProperty property;
@@ -171,7 +170,8 @@ void AMFObjectProperty::Reset() {
   type_ = AMF_INVALID;
 }
 
-int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName, AMFDecodeState& state) {
+int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName,
+                                AMFDecodeState& state) {
   Reset();
   if (size <= 0 || data == nullptr) {
     DiagLog(DIAG_DEBUG, "%s: Empty buffer/no buffer pointer!", kPropertyDecode);
@@ -331,8 +331,8 @@ void AMFObjectProperty::Dump() const {
       std::snprintf(valuePart, sizeof valuePart, "STRING:\t%s", string_.c_str());
       break;
     case AMF_DATE:
-      std::snprintf(valuePart, sizeof valuePart, "DATE:\ttimestamp: %.2f, UTC offset: %d",
-                    number_, utcOffset_);
+      std::snprintf(valuePart, sizeof valuePart, "DATE:\ttimestamp: %.2f, UTC offset: %d", number_,
+                    utcOffset_);
       break;
     default:
       std::snprintf(valuePart, sizeof valuePart, "INVALID TYPE 0x%02x",

@@ -66,8 +66,7 @@ class AMFObject {
  private:
   friend class AMFObjectProperty;
   int DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeState& state);
-  int DecodeArrayAt(const char* data, int size, int count, bool decodeNames,
-                    AMFDecodeState& state);
+  int DecodeArrayAt(const char* data, int size, int count, bool decodeNames, AMFDecodeState& state);
   int AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDecodeState& state);
 
   std::vector<AMFObjectProperty> properties_;

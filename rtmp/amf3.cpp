@@ -1,13 +1,12 @@
 // AMF3 values, as embedded in AMF0 after the switch marker. There are no
 // reference tables: string, object, traits and date references are logged and
 // not resolved.
-#include "rtmp/amf.h"
+#include <utility>
 
+#include "rtmp/amf.h"
 #include "rtmp/amf3_class_definition.h"
 #include "rtmp/amf_bytes.h"
 #include "rtmp/diag_log.h"
-
-#include <utility>
 
 namespace {
 
@@ -38,16 +37,15 @@ class NestingLevel {
   AMFDecodeState& state_;
 };
 
-unsigned AddressOf(const char* p) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p));
-}
+unsigned AddressOf(const char* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
 
 // Object, traits and date headers are unsigned 29-bit values.
 uint32_t HeaderBits(int32_t header) { return static_cast<uint32_t>(header) & 0x1FFFFFFF; }
 
 }  // namespace
 
-int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName, AMFDecodeState& state) {
+int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName,
+                                    AMFDecodeState& state) {
   Reset();
   if (size <= 0 || data == nullptr) {
     DiagLog(DIAG_DEBUG, "empty buffer/no buffer pointer!");

@@ -1,12 +1,11 @@
-#include "rtmp/amf.h"
-
-#include "rtmp/amf3_class_definition.h"
-#include "tests/rtmp/amf_test_bytes.h"
-#include "tests/rtmp/captured_diag.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "rtmp/amf.h"
+#include "rtmp/amf3_class_definition.h"
+#include "tests/rtmp/amf_test_bytes.h"
+#include "tests/rtmp/captured_diag.h"
 
 namespace {
 
@@ -88,7 +87,8 @@ TEST(AMF3, Messages) {
        "ignoring!\n"},
       {Bytes({0x0A, 0x04}), "\rDEBUG: Object reference, index: 2\n"},
       {Bytes({0x0A, 0x0D}), "\rDEBUG: Class reference: 3\n"},
-      {Bytes({0x09}), "\rDEBUG: AMFObjectProperty::AMF3Decode - AMF3 unknown/unsupported datatype 0x09, @0x"},
+      {Bytes({0x09}),
+       "\rDEBUG: AMFObjectProperty::AMF3Decode - AMF3 unknown/unsupported datatype 0x09, @0x"},
       {Bytes({0x0A, Traits(1, false, false)}) + Str3("Cls") + Str3("m") + Bytes({0x01}),
        "\rDEBUG: Class name: Cls, externalizable: 0, dynamic: 0, classMembers: 1\n"
        "\rDEBUG: Member: m\n"},
@@ -144,8 +144,7 @@ TEST(AMF3, ObjectForms) {
   }
   {
     // A sealed value that fails stays invalid and the position does not move.
-    ExactBuffer buf(Bytes({Traits(2, false, false), 0x01}) + Str3("a") + Str3("b") +
-                    Bytes({0x09}));
+    ExactBuffer buf(Bytes({Traits(2, false, false), 0x01}) + Str3("a") + Str3("b") + Bytes({0x09}));
     AMFObject obj;
     EXPECT_EQ(obj.AMF3Decode(buf.data(), buf.size(), false), buf.size() - 1);
     ASSERT_EQ(obj.GetPropertyCount(), 2);
@@ -200,14 +199,14 @@ TEST(AMF3, DynamicListFailuresEndTheObject) {
   CapturedDiag quiet(DIAG_CRIT);
   const int dyn = Traits(0, false, true);
   const std::string cases[] = {
-      Bytes({dyn, 0x01}) + Str3("d") + Bytes({0x09}),        // a value that cannot be read
-      Bytes({dyn, 0x01}) + Str3("d") + Bytes({0x03}),        // no terminator
-      Bytes({dyn, 0x01}) + Str3("d"),                        // name and no value
-      Bytes({dyn, 0x01}) + Bytes({0x0F, 'a'}),               // a name running past the end
-      Bytes({Traits(3, false, false), 0x01}) + Str3("a"),    // member names cut short
-      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x01}),                 // 33 million members announced
-      Bytes({Traits(0, false, false)}),                      // class name missing
-      Bytes({0x83}),                                         // header cut
+      Bytes({dyn, 0x01}) + Str3("d") + Bytes({0x09}),      // a value that cannot be read
+      Bytes({dyn, 0x01}) + Str3("d") + Bytes({0x03}),      // no terminator
+      Bytes({dyn, 0x01}) + Str3("d"),                      // name and no value
+      Bytes({dyn, 0x01}) + Bytes({0x0F, 'a'}),             // a name running past the end
+      Bytes({Traits(3, false, false), 0x01}) + Str3("a"),  // member names cut short
+      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x01}),               // 33 million members announced
+      Bytes({Traits(0, false, false)}),                    // class name missing
+      Bytes({0x83}),                                       // header cut
   };
   for (const auto& bytes : cases) {
     SCOPED_TRACE(testing::PrintToString(bytes));

@@ -1,20 +1,24 @@
 #include "rtmp/amf.h"
 
-#include "rtmp/amf_bytes.h"
-#include "tests/rtmp/amf_test_bytes.h"
-#include "tests/rtmp/captured_diag.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "rtmp/amf_bytes.h"
+#include "tests/rtmp/amf_test_bytes.h"
+#include "tests/rtmp/captured_diag.h"
 
 namespace {
 
 // Builds AMF0 bytes with the writers under test.
 class Writer {
  public:
-  Writer& Number(double v) { return Put([&](char* o, const char* e) { return AMFEncodeNumber(o, e, v); }); }
-  Writer& Boolean(bool v) { return Put([&](char* o, const char* e) { return AMFEncodeBoolean(o, e, v); }); }
+  Writer& Number(double v) {
+    return Put([&](char* o, const char* e) { return AMFEncodeNumber(o, e, v); });
+  }
+  Writer& Boolean(bool v) {
+    return Put([&](char* o, const char* e) { return AMFEncodeBoolean(o, e, v); });
+  }
   Writer& String(std::string_view v) {
     return Put([&](char* o, const char* e) { return AMFEncodeString(o, e, v); });
   }
@@ -27,7 +31,9 @@ class Writer {
   Writer& Named(std::string_view name, const char* v) {
     return Put([&](char* o, const char* e) { return AMFEncodeNamedString(o, e, name, v); });
   }
-  Writer& End() { return Put([](char* o, const char* e) { return AMFEncodeInt24(o, e, kAMFObjectEnd); }); }
+  Writer& End() {
+    return Put([](char* o, const char* e) { return AMFEncodeInt24(o, e, kAMFObjectEnd); });
+  }
   Writer& Raw(const std::string& bytes) {
     out += bytes;
     return *this;
@@ -155,8 +161,7 @@ TEST(AMFObjectProperty, DecodedValues) {
 
   // The text ends at a zero byte; the whole length is consumed, for the
   // name as for the value.
-  const std::string zeros =
-      Bytes({0x00, 0x03, 'a', 0, 'b', 0x02, 0x00, 0x04, 'x', 'y', 0, 'z'});
+  const std::string zeros = Bytes({0x00, 0x03, 'a', 0, 'b', 0x02, 0x00, 0x04, 'x', 'y', 0, 'z'});
   ASSERT_EQ(prop.Decode(zeros.data(), static_cast<int>(zeros.size()), true), 12);
   EXPECT_EQ(prop.GetName(), "a");
   EXPECT_EQ(prop.GetString(), "xy");
@@ -190,7 +195,8 @@ TEST(AMFObjectProperty, TruncatedAndHostileInputsFail) {
     const char* log;  // at DEBUG; "" for no message at all, null when not checked
   };
   const BadCase cases[] = {
-      {"empty", Bytes({}), false, "\rDEBUG: AMFObjectProperty::Decode: Empty buffer/no buffer pointer!\n"},
+      {"empty", Bytes({}), false,
+       "\rDEBUG: AMFObjectProperty::Decode: Empty buffer/no buffer pointer!\n"},
       {"number cut", Bytes({0x00, 1, 2, 3, 4, 5, 6, 7}), false, ""},
       {"boolean cut", Bytes({0x01}), false, ""},
       {"string length cut", Bytes({0x02, 0x00}), false, ""},
@@ -258,11 +264,8 @@ TEST(AMFObject, ShortSequences) {
 TEST(AMFObject, ResynchronisesOnEndMarker) {
   CapturedDiag diag(DIAG_ERROR);
   // a = 1, b = a reference (unsupported), two bytes that belong to it, the end.
-  const std::string body = Writer()
-                               .Named("a", 1.0)
-                               .Raw(Bytes({0x00, 0x01, 'b', 0x07, 0x00, 0x01}))
-                               .End()
-                               .out;
+  const std::string body =
+      Writer().Named("a", 1.0).Raw(Bytes({0x00, 0x01, 'b', 0x07, 0x00, 0x01})).End().out;
   AMFObject obj;
   EXPECT_EQ(DecodeAll(obj, body, true), static_cast<int>(body.size()));
   ASSERT_EQ(obj.GetPropertyCount(), 1);
@@ -290,9 +293,9 @@ TEST(AMFObject, FailureWithoutEndMarkerFails) {
   AMFObject obj;
   EXPECT_EQ(DecodeAll(obj, Writer().String("x").Raw(Bytes({0x04, 1, 2, 3})).out, false), -1);
   AMFObject named;
-  EXPECT_EQ(DecodeAll(named, Writer().Named("a", 1.0).Raw(Bytes({0x00, 0x01, 'b', 0x0E, 1})).out,
-                      true),
-            -1);
+  EXPECT_EQ(
+      DecodeAll(named, Writer().Named("a", 1.0).Raw(Bytes({0x00, 0x01, 'b', 0x0E, 1})).out, true),
+      -1);
 }
 
 TEST(AMFObject, DecodeArrayCounts) {
@@ -329,14 +332,21 @@ TEST(AMFObject, LookupsMissToTheSharedInvalidProperty) {
 
 TEST(AMFObject, CopiesAreDeepAndResetClears) {
   AMFObject obj;
-  const std::string body =
-      Writer().Raw(Bytes({0x03})).Named("k", "v").Raw(Bytes({0x00, 0x01, 'n', 0x03})).Named("d", 4.0).End().End().out;
+  const std::string body = Writer()
+                               .Raw(Bytes({0x03}))
+                               .Named("k", "v")
+                               .Raw(Bytes({0x00, 0x01, 'n', 0x03}))
+                               .Named("d", 4.0)
+                               .End()
+                               .End()
+                               .out;
   ASSERT_EQ(DecodeAll(obj, body, false), static_cast<int>(body.size()));
   AMFObject copy = obj;
   AMFObjectProperty prop = obj.GetProperty(0);
   obj.Reset();
   EXPECT_EQ(obj.GetPropertyCount(), 0);
-  EXPECT_EQ(copy.GetProperty(0).GetObject().GetProperty("n").GetObject().GetProperty("d").GetNumber(), 4);
+  EXPECT_EQ(
+      copy.GetProperty(0).GetObject().GetProperty("n").GetObject().GetProperty("d").GetNumber(), 4);
   EXPECT_EQ(prop.GetObject().GetProperty("k").GetString(), "v");
 
   AMFObject added;
@@ -381,16 +391,17 @@ TEST(AMFObject, ResyncScansEachByteOnce) {
 }
 
 TEST(AMFDump, LinesPerType) {
-  const std::string body = Writer()
-                               .Raw(Bytes({0x03}))
-                               .Named("duration", 12.5)
-                               .Named("stereo", true)
-                               .Named("encoder", "Lavf")
-                               .Raw(Bytes({0x00, 0x02, 'd', 't', 0x0B, 0x42, 0x74, 0, 0, 0, 0, 0, 0, 0x00, 0x3C}))
-                               .Raw(Bytes({0x00, 0x01, 'z', 0x05}))
-                               .End()
-                               .Number(3)
-                               .out;
+  const std::string body =
+      Writer()
+          .Raw(Bytes({0x03}))
+          .Named("duration", 12.5)
+          .Named("stereo", true)
+          .Named("encoder", "Lavf")
+          .Raw(Bytes({0x00, 0x02, 'd', 't', 0x0B, 0x42, 0x74, 0, 0, 0, 0, 0, 0, 0x00, 0x3C}))
+          .Raw(Bytes({0x00, 0x01, 'z', 0x05}))
+          .End()
+          .Number(3)
+          .out;
   AMFObject obj;
   ASSERT_EQ(DecodeAll(obj, body, false), static_cast<int>(body.size()));
   {
