@@ -151,6 +151,10 @@ void AMFObject::Reset() { properties_.clear(); }
 // ---- AMFObjectProperty ----
 
 AMFObjectProperty::AMFObjectProperty() = default;
+AMFObjectProperty::AMFObjectProperty(const AMFObjectProperty&) = default;
+AMFObjectProperty::AMFObjectProperty(AMFObjectProperty&&) noexcept = default;
+AMFObjectProperty& AMFObjectProperty::operator=(const AMFObjectProperty&) = default;
+AMFObjectProperty& AMFObjectProperty::operator=(AMFObjectProperty&&) noexcept = default;
 AMFObjectProperty::~AMFObjectProperty() = default;
 
 int AMFObjectProperty::Decode(const char* data, int size, bool decodeName) {

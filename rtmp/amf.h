@@ -75,6 +75,10 @@ class AMFObject {
 class AMFObjectProperty {
  public:
   AMFObjectProperty();
+  AMFObjectProperty(const AMFObjectProperty&);
+  AMFObjectProperty(AMFObjectProperty&&) noexcept;
+  AMFObjectProperty& operator=(const AMFObjectProperty&);
+  AMFObjectProperty& operator=(AMFObjectProperty&&) noexcept;
   virtual ~AMFObjectProperty();
 
   // AMF0: one value, preceded by a 16-bit name when `decodeName`. Returns the
