@@ -20,7 +20,7 @@ void CutValue(std::string& text) {
   text.resize(end);
 }
 
-// All text below the element, as one value.
+// All text below the element, as one value, in the form the writer gives it.
 std::string ElementText(pugi::xml_node element) {
   std::string text;
   // Iterative: a hostile file may nest deeper than the stack allows.
@@ -35,6 +35,9 @@ std::string ElementText(pugi::xml_node element) {
     if (!n || n == element) break;
     n = n.next_sibling();
   }
+  // A file from elsewhere may hold bytes or characters that ours never
+  // holds; reading them as they will be written keeps load and save in step.
+  text = CXMLFile::ToXmlText(text);
   CutValue(text);
   return text;
 }
