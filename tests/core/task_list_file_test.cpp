@@ -275,6 +275,7 @@ TEST_F(TaskListFileTest, ReadsByPositionWithTheDecimalRuleTrimmingAndLoadTime) {
   v[14] = "a<b>c</b>d";  // markup inside a value: its text
   std::vector<std::string> swapped = SimpleValues("3", "1");
   std::swap(swapped[2], swapped[3]);  // names are not examined: read by position
+  swapped[8] = "";
   WriteFile(std::string(kHead) + "<Tasks>" + TaskXml(v) + TaskXml(swapped, "Task-1") + "</Tasks>");
   std::string before = platform::NowText();
   m = Load(false, 2);
@@ -292,6 +293,9 @@ TEST_F(TaskListFileTest, ReadsByPositionWithTheDecimalRuleTrimmingAndLoadTime) {
   EXPECT_EQ(m.tasks[1].TaskIndex, 2);
   EXPECT_EQ(m.tasks[1].FileName, "{1_a.flv}.TMP!");
   EXPECT_EQ(m.tasks[1].TempFile, "a.flv");
+  EXPECT_GE(m.tasks[1].FinishTime, before);
+  EXPECT_LE(m.tasks[1].FinishTime, after);
+  EXPECT_EQ(m.tasks[1].CreateTime, "2024-01-02 03:04:05");
   EXPECT_EQ(m.LastSortIndex, 3);
 }
 
