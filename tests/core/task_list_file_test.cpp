@@ -164,6 +164,7 @@ TEST_F(TaskListFileTest, SaveAndLoadKeepThePersistedFieldsAndRenumber) {
   EXPECT_EQ(loaded.LastSortIndex, 99);
   EXPECT_TRUE(boxes_.shown.empty());
   EXPECT_FALSE(platform::FileExists(platform::AtomicFileWriter::TempPath(box_.path("Task.dat"))));
+  EXPECT_FALSE(platform::FileExists(box_.path(kTaskListUnreadCopyName)));
 }
 
 TEST_F(TaskListFileTest, WritesTheExactLayout) {
@@ -305,18 +306,27 @@ TEST_F(TaskListFileTest, LoadingStopsAtATaskWithTooFewValues) {
   WriteFile(std::string(kHead) + "<Tasks>" + TaskXml(SimpleValues("1", "1"), "Task-0") +
             "<Task-1/><Task-1b>text only</Task-1b>" + TaskXml(SimpleValues("2", "8"), "Task-2") +
             TaskXml(short_task, "Task-3") + TaskXml(SimpleValues("4", "9"), "Task-4") + "</Tasks>");
+  const std::string original = File();
   DataModel m = Load(false, 2);
   ASSERT_EQ(m.tasks.size(), 2u);
   EXPECT_EQ(m.tasks[1].SortIndex, 8);
   EXPECT_EQ(m.LastTaskIndex, 2);
   EXPECT_EQ(m.LastSortIndex, 8);
+
+  // The tasks after the short one outlive the next save in the copy.
+  ASSERT_TRUE(SaveTaskList(m, box_.dir()));
+  EXPECT_EQ(box_.ReadFile(kTaskListUnreadCopyName), original);
+  EXPECT_EQ(Load(false, 2).tasks.size(), 2u);
 }
 
-TEST_F(TaskListFileTest, AnotherRootLoadsNothing) {
-  WriteFile(std::string(kHead) + "<Downloads>" + TaskXml(SimpleValues("1", "1")) + "</Downloads>");
+TEST_F(TaskListFileTest, AnotherRootLoadsNothingButIsKept) {
+  const std::string other =
+      std::string(kHead) + "<Downloads>" + TaskXml(SimpleValues("1", "1")) + "</Downloads>";
+  WriteFile(other);
   DataModel m = Load(false, 0);
   EXPECT_TRUE(m.tasks.empty());
   EXPECT_TRUE(boxes_.shown.empty());
+  EXPECT_EQ(box_.ReadFile(kTaskListUnreadCopyName), other);
 }
 
 // A file the parser rejects is reported, loads nothing, and is never replaced.
