@@ -15,14 +15,18 @@
 
 namespace {
 
+std::string Text(const char* format, int i) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, format, i, i % 32768);
+  return buf;
+}
+
 DataRecord MakeTask(int i) {
   DataRecord r;
-  std::string n = std::to_string(i);
-  r.FileName = "Some video title number " + n + ".flv";
-  r.TempFile = "{";
-  r.TempFile += std::to_string(i % 32768) + "_" + r.FileName + "}.TMP!";
-  r.URL = "http://media.example.com/videos/2024/05/" + n + "/stream.flv?token=abcdef0123456789&start=0";
-  r.Referer = "http://www.example.com/watch?v=" + n;
+  r.FileName = Text("Some video title number %d.flv", i);
+  r.TempFile = Text("{%2$d_Some video title number %1$d.flv}.TMP!", i);
+  r.URL = Text("http://media.example.com/videos/2024/05/%d/stream.flv?token=abcdef0123456789", i);
+  r.Referer = Text("http://www.example.com/watch?v=%d", i);
   r.UserAgent = "Mozilla/5.0 (X11; Linux x86_64) Gecko/20100101 Firefox/115.0";
   r.CreateTime = "2024-05-01 10:00:00";
   r.FinishTime = "2024-05-01 10:05:00";
@@ -37,7 +41,7 @@ DataRecord MakeTask(int i) {
   if (i % 4 == 0) {
     r.RTMPHost = "rtmp://stream.example.com:1935";
     r.RTMPApp = "vod";
-    r.RTMPPlayPath = "mp4:videos/" + n + ".mp4";
+    r.RTMPPlayPath = Text("mp4:videos/%d.mp4", i);
   }
   r.TaskIndex = i + 1;
   r.DownStatus = i % 3 == 0 ? Completed : Paused;
