@@ -266,8 +266,8 @@ int CRTMPDownload::Run(bool firstAttempt) {
     if (ConnectRtmp(*rtmp, resume ? double(resumeTimestamp) : 0, firstAttempt) &&
         AfterConnect(firstAttempt) && Record(*source, false)) {
       // The server keeps the file's timeline and started after the keyframe
-      // asked for: ask once more from just before it, on a new connection
-      // (a used one still expects answers to its earlier calls).
+      // asked for: ask once more from the keyframe before it, on a new
+      // connection (a used one still expects answers to its earlier calls).
       Publish(nullptr);
       rtmp->Close();
       rtmp.reset(makeConnection());
@@ -278,7 +278,9 @@ int CRTMPDownload::Run(bool firstAttempt) {
         source = std::make_unique<MediaSourceOf<CRTMP>>(*rtmp);
         Publish(source.get());
         rtmp->SetBufferMS(bufferTime);
-        if (ConnectRtmp(*rtmp, double(resumeTimestamp - 1), false) && Record(*source, false)) {
+        absoluteTimeline = true;
+        if (ConnectRtmp(*rtmp, double(previousKeyframeTimestamp), false) &&
+            Record(*source, false)) {
           worker->Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
           result = ATTEMPT_FAILED;
         }
