@@ -165,6 +165,7 @@ void shDownLoad::ResetResponse() {
   header_.fill('\0');
   headerLength_ = -1;
   headerReceived_ = 0;
+  headerComplete_ = 0;
   readPosition_ = 0;
   fields_.clear();
   status_ = 0;
@@ -172,14 +173,34 @@ void shDownLoad::ResetResponse() {
 
 void shDownLoad::ReadHeader() {
   int count = 0;
+  bool ended = false;
   while (count < kHeaderLimit) {
     // The end of the stream or an error ends the header: what came so far is it.
     if (platform::SocketReceive(socket_, &header_[count], 1) <= 0) break;
     ++count;
-    if (count >= 4 && std::memcmp(&header_[count - 4], "\r\n\r\n", 4) == 0) break;
+    if (count >= 4 && std::memcmp(&header_[count - 4], "\r\n\r\n", 4) == 0) {
+      ended = true;
+      break;
+    }
   }
   headerLength_ = count;
   headerReceived_ = 1;
+  // Only the first 1024 bytes are kept, but the body starts after the real
+  // end of the header: the rest is read past so that it never lands in the file.
+  if (!ended && count == kHeaderLimit) {
+    uint32_t last4 = 0;
+    for (int i = count - 4; i < count; ++i) last4 = (last4 << 8) | static_cast<unsigned char>(header_[i]);
+    for (int skipped = 0; skipped < kHeaderSkipLimit; ++skipped) {
+      char c;
+      if (platform::SocketReceive(socket_, &c, 1) <= 0) break;
+      last4 = (last4 << 8) | static_cast<unsigned char>(c);
+      if (last4 == 0x0D0A0D0A) {
+        ended = true;
+        break;
+      }
+    }
+  }
+  headerComplete_ = ended ? 1 : 0;
 }
 
 void shDownLoad::ParseHeader() {

@@ -16,6 +16,8 @@ class shDownLoad {
   static constexpr int kBufferSize = 5120;   // request and header buffers
   static constexpr int kHeaderLimit = 1024;  // bytes of the response header kept
   static constexpr int kReceiveWaitMs = 2000;
+  // How far past the kept part a long header is read to find where it ends.
+  static constexpr int kHeaderSkipLimit = 64 * 1024;
 
   // One header line; name and value point into the header buffer.
   struct HeaderField {
@@ -62,6 +64,8 @@ class shDownLoad {
 
   bool IsConnected() const { return connected_ != 0; }
   bool HeaderReceived() const { return headerReceived_ != 0; }
+  // The blank line that ends the header was seen (the body starts after it).
+  bool HeaderComplete() const { return headerComplete_ != 0; }
   const char* AddressText() const { return address_.data(); }
   const char* RequestText() const { return request_.data(); }
   const char* HeaderText() const { return header_.data(); }
@@ -82,6 +86,7 @@ class shDownLoad {
   int headerLength_ = -1;
   int connected_ = 0;
   int headerReceived_ = 0;
+  int headerComplete_ = 0;
   std::array<char, 16> address_{};
   std::array<char, kBufferSize> request_{};
   std::array<char, kBufferSize> header_{};

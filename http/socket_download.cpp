@@ -315,7 +315,9 @@ void SocketDownLoad::RunHttp() {
     anyLine = true;
     AddLog(2, 2, line);
   }
-  if (!anyLine) {
+  // A header cut off before its blank line leaves the body's start unknown:
+  // as good as no answer, and nothing on disk is given up for it.
+  if (!anyLine || !connection_.HeaderComplete()) {
     connection_.Close();
     Report(TE_NO_RESPONSE, 2, 2, "Error occured.");
     return;
