@@ -436,6 +436,13 @@ void SocketDownLoad::RunHttp() {
       speed = static_cast<int32_t>(static_cast<double>(count - lastCount) * 1000.0 / (now - lastTick));
       lastCount = count;
       lastTick = now;
+      // At most a second of data waits in memory should the process die.
+      if (!file_.Flush()) {
+        CloseFile();
+        connection_.Close();
+        Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+        return;
+      }
     }
     if (CheckAbort()) return;
   }

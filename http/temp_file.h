@@ -27,11 +27,12 @@ class TempFile {
   bool IsOpen() const { return fd_ >= 0; }
   // False when earlier data could not be written.
   bool Write(const char* data, size_t size);
+  // Writes out what is gathered; false when that failed.
+  bool Flush();
   // Writes out what is gathered and closes; false when some of it was lost.
   bool Close();
 
  private:
-  bool Flush();
 
   static constexpr size_t kGather = 256 * 1024;
   int fd_ = -1;

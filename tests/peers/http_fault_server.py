@@ -5,6 +5,7 @@ Usage: http_fault_server.py PORT FILE [REQUEST_LOG]
 
 Serves FILE on 127.0.0.1:PORT. The first path segment picks the behaviour:
   /ok/...            200 or, for a Range request, a correct 206
+  /slow/...          the same, 32 KiB every 0.2 s
   /ignore-range/...  200 with the whole file even when a range was asked for
   /wrong-start/...   206 whose Content-Range starts at 0 whatever was asked
   /short-206/...     206 for the asked start that stops 100 bytes early
@@ -82,13 +83,21 @@ class Handler(socketserver.BaseRequestHandler):
         half = size // 2
         plain = [("Content-Type", "application/octet-stream")]
 
-        if mode == "ok":
+        if mode in ("ok", "slow"):
             if start:
-                sock.sendall(header("HTTP/1.1 206 Partial Content", plain + [
+                head = header("HTTP/1.1 206 Partial Content", plain + [
                     ("Content-Length", size - start),
-                    ("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))]) + BODY[start:])
+                    ("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))])
             else:
-                sock.sendall(header("HTTP/1.1 200 OK", plain + [("Content-Length", size)]) + BODY)
+                head = header("HTTP/1.1 200 OK", plain + [("Content-Length", size)])
+            body = BODY[start or 0:]
+            if mode == "ok":
+                sock.sendall(head + body)
+            else:
+                sock.sendall(head)
+                for i in range(0, len(body), 32768):
+                    time.sleep(0.2)
+                    sock.sendall(body[i:i + 32768])
         elif mode == "ignore-range":
             sock.sendall(header("HTTP/1.1 200 OK", plain + [("Content-Length", size)]) + BODY)
         elif mode == "wrong-start":
