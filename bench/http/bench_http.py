@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """tamborel-get against curl and wget: the same 1 GiB file from nginx on
-loopback, in one run. Prints wall time and CPU time (user + system) of each,
+loopback, in one run. Prints wall time and CPU time (user + system, and both apart) of each,
 the median of a few rounds, and the ratios against curl and wget.
 
 Usage: bench_http.py --tool PATH [--size-mib N] [--rounds N] [--keep]
@@ -97,10 +97,11 @@ def timed(argv):
     result = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     wall = time.perf_counter() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    user = after.ru_utime - before.ru_utime
+    system = after.ru_stime - before.ru_stime
     if result.returncode != 0:
         sys.exit(f"{argv[0]} failed with {result.returncode}")
-    return wall, cpu
+    return wall, user, system
 
 
 def median(values):
@@ -143,21 +144,21 @@ def main():
                 sys.exit(f"{name}: the file differs from the source")
             os.remove(target)
 
-        results = {name: ([], []) for name in runs}
+        results = {name: ([], [], [], []) for name in runs}
         for r in range(args.rounds):
             for name, argv in runs.items():
-                wall, cpu = timed(argv)
-                results[name][0].append(wall)
-                results[name][1].append(cpu)
+                wall, user, system = timed(argv)
+                for i, v in enumerate((wall, user + system, user, system)):
+                    results[name][i].append(v)
                 os.remove(target)
 
         print(f"\n{args.size_mib} MiB from nginx on 127.0.0.1, median of {args.rounds} rounds")
-        print(f"{'program':14} {'wall s':>8} {'cpu s':>8} {'MiB/s':>8}")
+        print(f"{'program':14} {'wall s':>8} {'cpu s':>8} {'user s':>8} {'sys s':>8} {'MiB/s':>8}")
         med = {}
-        for name, (walls, cpus) in results.items():
-            w, c = median(walls), median(cpus)
+        for name, values in results.items():
+            w, c, u, s = (median(v) for v in values)
             med[name] = (w, c)
-            print(f"{name:14} {w:8.3f} {c:8.3f} {args.size_mib / w:8.0f}")
+            print(f"{name:14} {w:8.3f} {c:8.3f} {u:8.3f} {s:8.3f} {args.size_mib / w:8.0f}")
         tw, tc = med["tamborel-get"]
         print()
         for peer in ("curl", "wget"):
