@@ -49,6 +49,11 @@ bool shDownLoad::CreateSocket() {
   platform::SocketHandle s = platform::SocketCreateTcp();
   if (s == platform::kNoSocket) return false;
   std::lock_guard<std::mutex> lock(socketLock_);
+  if (aborted_) {
+    // An abort that came before the socket existed still counts.
+    platform::SocketClose(s);
+    return false;
+  }
   if (socket_ != platform::kNoSocket) platform::SocketClose(socket_);
   socket_ = s;
   return true;
@@ -66,7 +71,13 @@ bool shDownLoad::Close() {
 
 void shDownLoad::Abort() {
   std::lock_guard<std::mutex> lock(socketLock_);
+  aborted_ = true;
   platform::SocketShutdown(socket_);
+}
+
+bool shDownLoad::Aborted() {
+  std::lock_guard<std::mutex> lock(socketLock_);
+  return aborted_;
 }
 
 bool shDownLoad::Connect(const char* host, int port) {
@@ -78,7 +89,8 @@ bool shDownLoad::Connect(const char* host, int port) {
   if (!platform::ResolveIPv4(host, &address)) return false;
   std::string text = platform::IPv4Text(address);
   std::snprintf(address_.data(), address_.size(), "%s", text.c_str());
-  if (!platform::SocketConnect(socket_, address, port_)) return false;
+  // The lookup cannot be cut short; an abort during it ends things here.
+  if (Aborted() || !platform::SocketConnect(socket_, address, port_)) return false;
   ResetResponse();
   connected_ = 1;
   return true;

@@ -58,8 +58,9 @@ class shDownLoad {
   // Body bytes: the count, 0 for nothing this time (also after the server
   // closed), -1 for a failure (the socket is then closed).
   int Receive(char* buffer, int capacity);
-  // From any thread: breaks the connection so that a blocked wait or receive
-  // returns. The owner still closes the socket.
+  // From any thread: breaks the connection so that a blocked connect, wait or
+  // receive returns, and keeps later sockets from being made. The owner
+  // still closes the socket.
   void Abort();
 
   bool IsConnected() const { return connected_ != 0; }
@@ -73,6 +74,7 @@ class shDownLoad {
   const std::vector<HeaderField>& Fields() const { return fields_; }
 
  private:
+  bool Aborted();
   void ResetResponse();
   void ReadHeader();
   void ParseHeader();
@@ -81,6 +83,7 @@ class shDownLoad {
   // never shuts down a descriptor that has been closed and handed out again.
   platform::SocketHandle socket_ = platform::kNoSocket;
   std::mutex socketLock_;
+  bool aborted_ = false;  // guarded by socketLock_
   int port_ = 80;
   int readPosition_ = 0;
   int headerLength_ = -1;

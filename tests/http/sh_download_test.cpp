@@ -301,6 +301,8 @@ TEST(Receive, AbortFromAnotherThreadEndsTheWait) {
   // An aborted connection reads as closed: nothing, then the caller's checks.
   EXPECT_EQ(c.Receive(buf, sizeof buf), 0);
   EXPECT_TRUE(c.Close());
+  // No new connection after an abort, even one that came before it.
+  EXPECT_FALSE(c.CreateSocket());
 }
 
 TEST(Connect, FailsForAMissingHostOrNoListener) {
