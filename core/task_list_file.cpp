@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string_view>
 
 #include "core/xml_file.h"
@@ -20,7 +22,7 @@ void CutValue(std::string& text) {
   text.resize(end);
 }
 
-// All text below the element, as one value.
+// All text below the element, as one value, in the form the writer gives it.
 std::string ElementText(pugi::xml_node element) {
   std::string text;
   // Iterative: a hostile file may nest deeper than the stack allows.
@@ -35,6 +37,9 @@ std::string ElementText(pugi::xml_node element) {
     if (!n || n == element) break;
     n = n.next_sibling();
   }
+  // A file from elsewhere may hold bytes or characters that ours never
+  // holds; reading them as they will be written keeps load and save in step.
+  text = CXMLFile::ToXmlText(text);
   CutValue(text);
   return text;
 }
@@ -105,6 +110,16 @@ bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, Dat
   return true;
 }
 
+// The next save writes only what was loaded; tasks the loader had to leave
+// out survive in a copy of the file as it was.
+void KeepUnreadCopy(const std::string& path, const std::string& copy) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) return;
+  platform::AtomicFileWriter writer;
+  if (writer.Begin(copy) && writer.Write(bytes.data(), bytes.size())) writer.Commit();
+}
+
 class TaskWriter {
  public:
   TaskWriter(CXMLFile& xml, int index) : xml_(xml), path_("Task-" + std::to_string(index)) {}
@@ -126,10 +141,14 @@ class TaskWriter {
 }  // namespace
 
 int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) {
+  const std::string path = folder + kTaskListFileName;
   CXMLFile xml;
-  if (!xml.Open(folder + kTaskListFileName, "Tasks")) return -1;
+  if (!xml.Open(path, "Tasks")) return -1;
   pugi::xml_node root = xml.Root();
-  if (!root) return 0;
+  if (!root) {
+    KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);
+    return 0;
+  }
 
   const std::string now = platform::NowText();
   int loaded = 0;
@@ -138,7 +157,10 @@ int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) 
     if (task.type() != pugi::node_element) continue;
     if (!task.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; })) continue;
     DataRecord record;
-    if (!ReadTask(task, resume_task, now, &record)) break;
+    if (!ReadTask(task, resume_task, now, &record)) {
+      KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);
+      break;
+    }
     record.TaskIndex = ++model.LastTaskIndex;
     largest_sort = std::max(largest_sort, record.SortIndex);
     model.tasks.push_back(std::move(record));

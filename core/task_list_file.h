@@ -17,6 +17,8 @@ class AtomicFileWriter;
 }
 
 inline constexpr char kTaskListFileName[] = "Task.dat";
+// A copy of a Task.dat whose tasks could not all be read, made at loading.
+inline constexpr char kTaskListUnreadCopyName[] = "Task.dat.unread";
 inline constexpr int kTaskListValueCount = 23;
 // Longest value kept, in bytes; longer ones are cut at a character boundary.
 inline constexpr size_t kTaskListMaxValue = 32766;
@@ -24,7 +26,10 @@ inline constexpr size_t kTaskListMaxValue = 32766;
 // Appends the tasks of `folder` + "Task.dat" to the model, numbering them
 // from model.LastTaskIndex + 1 and raising LastSortIndex to the largest
 // SortIndex read. Without `resume_task`, tasks that were downloading or
-// retrying come back paused. A missing file loads nothing. Returns the
+// retrying come back paused. A missing file loads nothing. Loading stops at
+// a task element with fewer than 23 values; when that leaves tasks unread,
+// or the root has another name, the file is first copied to
+// "Task.dat.unread" so the next save cannot lose them. Returns the
 // number of tasks loaded, or -1 when the file cannot be read or parsed (the
 // reason has gone to the message box, and nothing is loaded).
 int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task);

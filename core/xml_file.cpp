@@ -1,5 +1,6 @@
 #include "core/xml_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,6 +65,9 @@ CXMLFile::~CXMLFile() = default;
 
 std::string CXMLFile::ToXmlText(std::string_view text) {
   static const char kReplacement[] = "\xEF\xBF\xBD";
+  // Most values are printable ASCII and pass as they are.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+    return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -122,6 +126,7 @@ bool CXMLFile::Open(const std::string& path, const std::string& root) {
 }
 
 bool CXMLFile::Reset() {
+  index_.clear();
   doc_.reset();
   return CreateEmpty("Tasks");
 }
@@ -143,16 +148,19 @@ pugi::xml_node CXMLFile::FindOrCreate(const std::string& element_path, const std
     std::string part = full.substr(start, end - start);
     start = end + 1;
     if (part.empty()) continue;
-    // From the last child back: values are written in order, so the element
-    // wanted is nearly always the newest one.
-    pugi::xml_node found;
-    for (pugi::xml_node c = node.last_child(); c; c = c.previous_sibling()) {
-      if (c.type() == pugi::node_element && part == c.name()) {
-        found = c;
-        break;
-      }
+    // Indexed: a linear search per value would make a large save quadratic.
+    auto [it, fresh] = index_.try_emplace(node.internal_object());
+    ChildIndex& children = it->second;
+    if (fresh) {
+      for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element) children.try_emplace(c.name(), c);
     }
-    if (!found) found = node.append_child(part.c_str());
+    auto child = children.find(part);
+    pugi::xml_node found = child == children.end() ? pugi::xml_node() : child->second;
+    if (!found) {
+      found = node.append_child(part.c_str());
+      if (found) children.emplace(part, found);
+    }
     if (!found) return {};
     node = found;
   }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace platform {
 class AtomicFileWriter;
@@ -43,6 +44,7 @@ class CXMLFile {
 
   bool IsOpen() const { return doc_ != nullptr; }
   // The root element when it carries the name given at Open; else empty.
+  // For reading: changes go through SetValue.
   pugi::xml_node Root() const;
   // The message of the last load failure.
   const std::string& ErrorText() const { return error_; }
@@ -56,6 +58,11 @@ class CXMLFile {
  private:
   bool CreateEmpty(const std::string& root);
   pugi::xml_node FindOrCreate(const std::string& element_path, const std::string& name);
+
+  // Child elements by name, per parent reached through SetValue; the first of
+  // several with one name wins. Changes made through Root() are not seen.
+  using ChildIndex = std::unordered_map<std::string, pugi::xml_node>;
+  std::unordered_map<pugi::xml_node_struct*, ChildIndex> index_;
 
   std::unique_ptr<pugi::xml_document> doc_;
   std::string path_;
