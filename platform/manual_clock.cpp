@@ -1,5 +1,6 @@
 #include "platform/manual_clock.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace platform {
@@ -70,8 +71,11 @@ bool ManualClock::DeliverUntil(const std::function<bool()>& done, int realTimeou
   for (;;) {
     DeliverPending();
     if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return done();
+    // Wake at least every 10 ms: `done` may watch a worker's counters too.
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!arrived_.wait_until(lock, end, [this] { return !queue_.empty(); })) return done();
+    arrived_.wait_until(lock, std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(10)),
+                        [this] { return !queue_.empty(); });
   }
 }
 
