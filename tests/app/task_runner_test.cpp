@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "app/completion_name.h"
+#include <random>
+
 #include "platform/file_system.h"
 #include "tests/app/runner_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace runnertest {
 namespace {
@@ -131,6 +134,39 @@ TEST_F(RunnerTest, FailedFinalRenameNamesTheFileThatIsThere) {
   EXPECT_EQ(Task(t).Log.back().icon, 3);
 }
 
+TEST_F(RunnerTest, ServerThatResetsThreeTimesCompletesThroughRetries) {
+  std::mt19937 gen(5);
+  std::string source(300000, '\0');
+  for (char& c : source) c = static_cast<char>(gen());
+  box.WriteFile("source.bin", source);
+  const int port = testsupport::FreeTcpPort();
+  testsupport::ChildProcess server;
+  ASSERT_TRUE(server.Start({"python3", std::string(TAMBOREL_PEERS_DIR) + "/http_fault_server.py",
+                            std::to_string(port), box.path("source.bin"), box.path("requests.log")}));
+  ASSERT_TRUE(testsupport::WaitForPort(port));
+
+  settings.RetryDelay = 1;  // not stored; shortens the wait between attempts
+  int32_t t = AddTask("http://127.0.0.1:" + std::to_string(port) + "/reset-thrice/clip.bin", "clip.bin");
+  runner->StartTask(t, 1);
+  int retries = 0;
+  for (;;) {
+    ASSERT_TRUE(clock.DeliverUntil([&] {
+      return runner->FindWorker(t) == nullptr && (Task(t).DownStatus == Retrying || Task(t).DownStatus == Completed);
+    }));
+    if (Task(t).DownStatus == Completed) break;
+    ASSERT_LT(++retries, 10);
+    ASSERT_TRUE(clock.AdvanceToNextTimer());
+  }
+  EXPECT_EQ(retries, 3);
+  EXPECT_TRUE(box.ReadFile("clip.bin") == source) << "the file differs from the source";
+  // Every retry carried on from what was on disk.
+  const std::string requests = box.ReadFile("requests.log");
+  size_t ranges = 0;
+  for (size_t at = requests.find("Range: bytes="); at != std::string::npos; at = requests.find("Range: bytes=", at + 1))
+    ++ranges;
+  EXPECT_EQ(ranges, 3u);
+}
+
 TEST_F(RunnerTest, StopDuringTheBodyPausesAndKeepsTheTemporaryFile) {
   LocalServer server(LocalServer::kTrickleBody, std::string(4 << 20, 'x'));
   int32_t t = AddTask(server.Url("/big"), "big");
@@ -164,6 +200,19 @@ TEST_F(RunnerTest, ShutDownEndsRunningWorkersAndKeepsTheirFiles) {
   EXPECT_GT(platform::FileSize(DataModel::TempPath(Task(a))), 0);
   EXPECT_GT(platform::FileSize(DataModel::TempPath(Task(b))), 0);
   clock.DeliverPending();  // events posted meanwhile find no worker and harm nothing
+}
+
+TEST_F(RunnerTest, ResumeAtStartUpStartsInterruptedTasksOnly) {
+  const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/";
+  int32_t downloading = AddTask(url + "a", "a", Downloading);
+  int32_t retrying = AddTask(url + "b", "b", Retrying);
+  int32_t paused = AddTask(url + "c", "c", Paused);
+  runner->ResumeAtStartUp();
+  EXPECT_NE(runner->FindWorker(downloading), nullptr);
+  EXPECT_NE(runner->FindWorker(retrying), nullptr);
+  EXPECT_EQ(runner->FindWorker(paused), nullptr);
+  ASSERT_TRUE(SettlesIn(downloading, Retrying));
+  ASSERT_TRUE(SettlesIn(retrying, Retrying));
 }
 
 TEST(FreeFinalName, NumbersTakenNames) {

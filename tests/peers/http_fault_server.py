@@ -5,6 +5,8 @@ Usage: http_fault_server.py PORT FILE [REQUEST_LOG]
 
 Serves FILE on 127.0.0.1:PORT. The first path segment picks the behaviour:
   /ok/...            200 or, for a Range request, a correct 206
+  /reset-thrice/...  as /ok/, but the first three answers send a third of
+                     what was asked for and then reset the connection
   /slow/...          the same, 32 KiB every 0.2 s
   /ignore-range/...  200 with the whole file even when a range was asked for
   /wrong-start/...   206 whose Content-Range starts at 0 whatever was asked
@@ -37,6 +39,7 @@ with open(sys.argv[2], "rb") as f:
     BODY = f.read()
 REQUEST_LOG = sys.argv[3] if len(sys.argv) > 3 else None
 LOG_LOCK = threading.Lock()
+RESETS_LEFT = {"reset-thrice": 3}
 
 
 def read_request(sock):
@@ -83,6 +86,25 @@ class Handler(socketserver.BaseRequestHandler):
         half = size // 2
         plain = [("Content-Type", "application/octet-stream")]
 
+        if mode == "reset-thrice":
+            with LOG_LOCK:
+                reset = RESETS_LEFT[mode] > 0
+                RESETS_LEFT[mode] -= 1
+            if not reset:
+                mode = "ok"
+            else:
+                s = start or 0
+                if start:
+                    head = header("HTTP/1.1 206 Partial Content", plain + [
+                        ("Content-Length", size - s),
+                        ("Content-Range", "bytes %d-%d/%d" % (s, size - 1, size))])
+                else:
+                    head = header("HTTP/1.1 200 OK", plain + [("Content-Length", size)])
+                sock.sendall(head + BODY[s:s + (size - s) // 3])
+                time.sleep(0.2)
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                sock.close()
+                return
         if mode in ("ok", "slow"):
             if start:
                 head = header("HTTP/1.1 206 Partial Content", plain + [

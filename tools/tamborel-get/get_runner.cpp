@@ -2,63 +2,26 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "http/task_events.h"
-#include "platform/file_system.h"
 #include "progress_text.h"
 
 volatile std::sig_atomic_t GetRunner::interrupted = 0;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-bool IsFinal(int32_t code) {
-  switch (code) {
-    case TE_RESOLVING:
-    case TE_CONNECTED:
-    case TE_SIZE_KNOWN:
-    case TE_FILE_CREATED:
-    case TE_RECEIVING:
-    case TE_LOG:
-      return false;
-    default:
-      return true;
-  }
+constexpr int kTickMs = 200;
 }
 
-// Where a completed file goes when its name is taken: base[0].ext, base[1].ext ...
-// with an earlier "[n]" of the base dropped first.
-std::string FreeFinalName(const std::string& dir, const std::string& fileName) {
-  if (!platform::FileExists(dir + fileName)) return fileName;
-  size_t dot = fileName.rfind('.');
-  std::string base = dot == std::string::npos ? fileName : fileName.substr(0, dot);
-  std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
-  for (;;) {
-    size_t open = base.rfind('[');
-    if (base.empty() || base.back() != ']' || open == std::string::npos || open == 0) break;
-    base.erase(open);
-  }
-  for (int n = 0;; ++n) {
-    std::string name = base + "[" + std::to_string(n) + "]" + ext;
-    if (!platform::FileExists(dir + name)) return name;
-  }
-}
-
-}  // namespace
-
-GetRunner::GetRunner(DataRecord task, const GetOptions& options)
-    : task_(std::move(task)), options_(options), tty_(::isatty(STDERR_FILENO) == 1) {}
-
-void GetRunner::PostTaskEvent(int32_t code, int32_t /*taskIndex*/) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(code);
-  }
-  wake_.notify_one();
+GetRunner::GetRunner(DataModel& model, int32_t taskIndex, const GetOptions& options)
+    : model_(model),
+      taskIndex_(taskIndex),
+      runner_(model, settings_, loop_, TaskRunner::Hosts{this, nullptr, this, nullptr}),
+      tty_(::isatty(STDERR_FILENO) == 1) {
+  settings_.RetryTimes = options.retries;
+  settings_.RetryDelay = options.retryDelay;
+  settings_.PlaySound = 0;
+  loop_.SetHandler(this);  // in front of the runner, which set itself first
 }
 
 void GetRunner::Say(const std::string& line) {
@@ -70,13 +33,17 @@ void GetRunner::Say(const std::string& line) {
   lastText_ = line;
 }
 
-void GetRunner::TakeLog() {
+void GetRunner::PrintNewLog() {
+  const std::vector<LogEntry>& log = Task().Log;
   bool firstHeaderLine = true;
-  for (const LogEntry& e : worker_->TakePendingLog()) {
+  for (; printed_ < log.size(); ++printed_) {
+    const LogEntry& e = log[printed_];
     std::string text = e.text;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     if (e.kind == LOG_SUMMARY || e.kind == LOG_DETAIL) {
-      Say(text);
+      // The runner's closing line would hide the reason, which the exit
+      // code and the last line already tell.
+      if (text != "Failed to download the file.") Say(text);
     } else if (e.kind == LOG_REQUEST || e.kind == LOG_RESPONSE) {
       // Request texts and header lines end in a line break; what is logged
       // with those kinds without one is a failure message. The status line
@@ -84,17 +51,18 @@ void GetRunner::TakeLog() {
       bool message = !e.text.empty() && e.text.back() != '\n';
       bool statusLine = e.kind == LOG_RESPONSE && text.rfind("HTTP/", 0) == 0 && firstHeaderLine;
       if (message || statusLine) Say(text);
-      if (e.kind == LOG_RESPONSE) firstHeaderLine = false;
     }
+    firstHeaderLine = e.kind != LOG_RESPONSE;
   }
 }
 
 void GetRunner::ShowProgress(bool force) {
-  if (!receiving_) return;
+  SocketDownLoad* w = runner_.FindWorker(taskIndex_);
+  if (!w || Task().StatusText != "Receiving data...") return;
   ProgressState p;
-  p.total = worker_->totalSize;
-  p.downloaded = worker_->downloaded;
-  p.speed = worker_->speed;
+  p.total = w->totalSize;
+  p.downloaded = w->downloaded;
+  p.speed = w->speed;
   if (tty_) {
     std::fprintf(stderr, "\r%s\x1b[K", ProgressText(p, 30).c_str());
     progressShown_ = true;
@@ -104,124 +72,64 @@ void GetRunner::ShowProgress(bool force) {
   std::fflush(stderr);
 }
 
-GetRunner::Outcome GetRunner::RunAttempt() {
-  TaskRequest request;
-  request.URL = task_.URL;
-  request.SaveDir = task_.SaveDir;
-  request.Referer = task_.Referer;
-  request.Cookie = task_.Cookie;
-  request.FileName = task_.FileName;
-  request.TempFile = task_.TempFile;
-  request.UserAgent = task_.UserAgent;
-  request.RTMPHost = task_.RTMPHost;
-  request.RTMPPlayPath = task_.RTMPPlayPath;
-  request.RTMPApp = task_.RTMPApp;
-  request.RTMPTHost = task_.RTMPTHost;
-  request.RTMPTPlayPath = task_.RTMPTPlayPath;
-  request.RTMPTApp = task_.RTMPTApp;
+void GetRunner::OnMessage(uint32_t msg, platform::MessageParam wParam, platform::MessageParam lParam) {
+  // The last progress before the runner releases a completed worker.
+  if (static_cast<int32_t>(wParam) == TE_COMPLETED) ShowProgress(true);
+  runner_.OnMessage(msg, wParam, lParam);
+  PrintNewLog();
+  CheckEnd();
+}
 
-  worker_ = std::make_unique<SocketDownLoad>();
-  worker_->Attach(this);
-  worker_->Setup(request, task_.TaskIndex, task_.FileBytes);
-  receiving_ = false;
-  SocketDownLoad* w = worker_.get();
-  w->thread = std::thread([w] { w->Run(); });
-
-  const auto watchdogPeriod = std::chrono::seconds(options_.retryDelay > 0 ? options_.retryDelay : 1);
-  auto nextWatchdog = Clock::now() + watchdogPeriod;
-  auto nextProgress = Clock::now();
-  bool stopSent = false;
-  int32_t final = 0;
-  while (final == 0) {
-    std::deque<int32_t> events;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait_for(lock, std::chrono::milliseconds(200), [&] { return !events_.empty(); });
-      events.swap(events_);
+void GetRunner::OnTimer(int id) {
+  if (id == kWatchdogTimer) {
+    runner_.WatchdogTick();
+  } else if (id == kTickTimer) {
+    if (interrupted && !stopSent_) {
+      stopSent_ = true;
+      runner_.StopAll();
     }
-    for (int32_t code : events) {
-      if (code == TE_LOG) TakeLog();
-      if (code == TE_SIZE_KNOWN) task_.FileBytes = w->totalSize;
-      if (code == TE_RECEIVING) receiving_ = true;
-      if (IsFinal(code)) {
-        final = code;
-        break;
-      }
-    }
-    if (final) break;
-    if (interrupted && !stopSent) {
-      w->Stop();
-      stopSent = true;
-    }
-    const auto now = Clock::now();
-    if (now >= nextWatchdog) {
-      // The program's stall watchdog: a grace tick, then a time-out when
-      // nothing arrived for a whole period.
-      nextWatchdog = now + watchdogPeriod;
-      int32_t mark = w->watchdogMark;
-      if (mark < -1)
-        w->watchdogMark = mark + 1;
-      else if (mark == w->downloaded)
-        w->TimeOut();
-      else
-        w->watchdogMark = static_cast<int32_t>(w->downloaded);
-    }
-    if (now >= nextProgress) {
-      ShowProgress(true);
-      nextProgress = now + std::chrono::seconds(1);
-    } else if (tty_) {
-      ShowProgress(false);
-    }
+    ShowProgress(++ticks_ % (1000 / kTickMs) == 0);
+  } else {
+    runner_.OnTimer(id);  // retry timers
   }
-  w->thread.join();
-  TakeLog();  // anything the final event carried
-  if (final == TE_COMPLETED) {
-    task_.FileBytes = w->totalSize;
-    ShowProgress(true);
+  PrintNewLog();
+  CheckEnd();
+}
+
+void GetRunner::CheckEnd() {
+  if (exitCode_ >= 0) return;
+  const DataRecord& task = Task();
+  if (task.DownStatus == Completed) {
     if (progressShown_) {
       std::fputs("\n", stderr);
       progressShown_ = false;
     }
-    return Outcome::Completed;
+    exitCode_ = 0;
+  } else if (task.DownStatus == Failed) {
+    exitCode_ = 1;
+  } else if (task.DownStatus == Paused && runner_.FindWorker(taskIndex_) == nullptr) {
+    exitCode_ = interrupted ? 130 : 1;
+  } else {
+    return;
   }
-  return final == TE_CANCELED ? Outcome::Canceled : Outcome::Failed;
-}
-
-bool GetRunner::SleepBeforeRetry() {
-  Say("Wait " + std::to_string(options_.retryDelay) + " seconds before retry.");
-  auto until = Clock::now() + std::chrono::milliseconds(options_.retryDelay * 1000 + 100);
-  while (Clock::now() < until) {
-    if (interrupted) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
-
-bool GetRunner::Finish(std::string* finalPath) {
-  const std::string name = FreeFinalName(task_.SaveDir, task_.FileName);
-  const std::string path = task_.SaveDir + name;
-  if (!platform::RenameFile(task_.SaveDir + task_.TempFile, path)) {
-    Say("Failed to rename " + task_.SaveDir + task_.TempFile + " to " + path + ".");
-    return false;
-  }
-  *finalPath = path;
-  return true;
+  loop_.Quit();
 }
 
 int GetRunner::Run(std::string* finalPath) {
-  std::string reason;
-  for (int attempt = 0;; ++attempt) {
-    Outcome o = RunAttempt();
-    if (o == Outcome::Completed) return Finish(finalPath) ? 0 : 1;
-    reason = lastText_;
-    if (o == Outcome::Canceled || interrupted) break;
-    if (attempt >= options_.retries) break;
-    if (!SleepBeforeRetry()) {
-      reason = "User canceled the downloading.";
-      break;
-    }
+  loop_.SetTimer(kTickTimer, kTickMs);
+  loop_.SetTimer(kWatchdogTimer, (settings_.RetryDelay > 0 ? settings_.RetryDelay : 1) * 1000);
+  runner_.StartTask(taskIndex_, 1);
+  if (runner_.WorkerCount() == 0) {
+    Say("Failed to start the download.");
+    return 1;
+  }
+  loop_.Run();
+  PrintNewLog();
+  if (exitCode_ == 0) {
+    *finalPath = DataModel::FinalPath(Task());
+    return 0;
   }
   // The reason is the last thing said.
-  if (lastText_ != reason) Say(reason);
-  return interrupted ? 130 : 1;
+  if (lastText_.empty()) Say("Failed to download the file.");
+  return exitCode_;
 }

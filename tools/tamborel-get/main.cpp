@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   ::sigaction(SIGTERM, &sa, nullptr);
   ::sigaction(SIGHUP, &sa, nullptr);
 
-  GetRunner runner(*task, options);
+  GetRunner runner(model, index, options);
   std::string finalPath;
   int rc = runner.Run(&finalPath);
   if (rc == 0) std::printf("%s\n", finalPath.c_str());
