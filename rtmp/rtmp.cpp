@@ -289,14 +289,18 @@ bool CRTMP::ReadPacket(RTMPPacket& packet) {
   packet.extendedTimestamp = extended ? 1 : 0;
 
   if (packet.bodySize > 0 && !packet.body) {
+    // Without the body the rest of the chunk stream cannot be followed, so
+    // the connection ends here.
     if (partialBodyBytes_ + packet.bodySize > kMaxPartialBodyBytes) {
       DiagLog(DIAG_ERROR, "%s, too many incomplete messages", "CRTMP::ReadPacket");
       FailRead(packet, channel);
+      Close();
       return false;
     }
     if (!packet.Alloc(packet.bodySize)) {
       DiagLog(DIAG_DEBUG, "%s, failed to allocate packet", "CRTMP::ReadPacket");
       FailRead(packet, channel);
+      Close();
       return false;
     }
     partialBodyBytes_ += packet.bodySize;

@@ -153,6 +153,10 @@ void RtmpScriptConn::Close() {
   }
 }
 
+void RtmpScriptConn::ShutdownSend() {
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
+}
+
 bool RtmpScriptConn::Fill(int timeout_ms) {
   if (fd_ < 0) return false;
   pollfd p{fd_, POLLIN, 0};
