@@ -19,15 +19,15 @@ struct CrashPaths;
 class CrashReport;
 }  // namespace faultwick
 
-class FAULTWICK_API CFaultwick {
+class CFaultwick {
  public:
   CFaultwick() = delete;
 
   // Installs the crash filter for the process (and the alternate signal
   // stack for the calling thread); keeps what it replaces in m_filter.
-  static void SetExceptionFilter();
+  FAULTWICK_API static void SetExceptionFilter();
   // Puts back what SetExceptionFilter replaced.
-  static void UnSetExceptionFilter();
+  FAULTWICK_API static void UnSetExceptionFilter();
 
  private:
   static void OnFatalSignal(int signo, siginfo_t* info, void* ucontext);

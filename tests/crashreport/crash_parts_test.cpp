@@ -16,6 +16,7 @@
 #include "crashreport/ini_file.h"
 #include "crashreport/memory_status.h"
 #include "crashreport/process_maps.h"
+#include "crashreport/signal_filter.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -257,6 +258,77 @@ TEST(ProcessMaps, GroupsTheMappingsOfEachImage) {
   ASSERT_NE(stack, nullptr);
   EXPECT_STREQ(maps.path(*stack), "[stack]");
   EXPECT_TRUE(maps.FindRegion(0x7ffc00031000)->executable);
+}
+
+// Loads a maps text of one program at 0x55d000000000.
+void LoadFixtureMaps(const testsupport::Sandbox& box, ProcessMaps* maps) {
+  box.WriteFile("maps",
+                "55d000000000-55d000001000 r--p 00000000 08:01 11 /opt/App/Tamborel\n"
+                "55d000001000-55d000003000 r-xp 00001000 08:01 11 /opt/App/Tamborel\n");
+  int fd = ::open(box.path("maps").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  maps->ReadFrom(fd);
+  ::close(fd);
+}
+
+TEST(CrashReport, AddressOutsideEveryModuleNamesTheProgram) {
+  testsupport::Sandbox box;
+  static ProcessMaps maps;
+  LoadFixtureMaps(box, &maps);
+  CrashContext crash;
+  crash.pc = 0x1234;
+  crash.exception_code = 0xE06D7363;
+  MemoryStatus memory{2048, 1024, 4096, 3072};
+  const uintptr_t frames[] = {0x1234, 0x55d000001500};
+  static CrashReport report;
+  report.Build(memory, crash, maps, frames, 2, "/home/u/Documents_20091208_203000_main.txt",
+               "/opt/App/Tamborel.exe");
+  char text[CrashReport::kCapacity * 4];
+  report.ToUtf8(text, sizeof text);
+  // The first frame has no module, which ends the trace there.
+  EXPECT_STREQ(text,
+               "Total Memory: 2048(KB),  Avail Memory: 1024(KB)\r\n"
+               "Total Virtual Memory: 4096(KB),  Avail Virtual Memory: 3072(KB)\r\n"
+               "The following information can be found in file: "
+               "/home/u/Documents_20091208_203000_main.txt\r\n"
+               "Error Code: E06D7363 (Unknown Exception)\r\n"
+               "Module Name: /opt/App/Tamborel.exe\r\n"
+               "Instruction Address: 0X00001234\r\n"
+               "Base Offset: 0X00001234\r\n"
+               "\r\n\r\n-----------------stack track-----------------\r\n");
+}
+
+void DummyHandler(int, siginfo_t*, void*) {}
+
+TEST(SignalFilter, RestoresWhatItReplaced) {
+  struct sigaction before[kFatalSignalCount];
+  for (size_t i = 0; i < kFatalSignalCount; ++i) ::sigaction(kFatalSignals[i], nullptr, &before[i]);
+  stack_t stack_before{};
+  ::sigaltstack(nullptr, &stack_before);
+
+  static PreviousFilter previous{};
+  ASSERT_TRUE(InstallFatalSignalHandlers(&DummyHandler, &previous));
+  for (int s : kFatalSignals) {
+    struct sigaction now{};
+    ::sigaction(s, nullptr, &now);
+    EXPECT_EQ(now.sa_sigaction, &DummyHandler) << s;
+    EXPECT_TRUE(now.sa_flags & SA_ONSTACK) << s;
+  }
+  stack_t alt{};
+  ::sigaltstack(nullptr, &alt);
+  EXPECT_EQ(alt.ss_size, kAltStackSize);
+
+  RestoreFatalSignalHandlers(&previous);
+  for (size_t i = 0; i < kFatalSignalCount; ++i) {
+    struct sigaction now{};
+    ::sigaction(kFatalSignals[i], nullptr, &now);
+    EXPECT_EQ(reinterpret_cast<void*>(now.sa_sigaction),
+              reinterpret_cast<void*>(before[i].sa_sigaction))
+        << kFatalSignals[i];
+  }
+  ::sigaltstack(nullptr, &alt);
+  EXPECT_EQ(alt.ss_sp, stack_before.ss_sp);
+  EXPECT_FALSE(previous.installed);
 }
 
 TEST(MemoryStatus, ReadsProcFields) {
