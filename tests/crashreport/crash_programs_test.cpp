@@ -116,6 +116,8 @@ const CrashKind kKinds[] = {
     {"faultwick_crash_abort", SIGABRT, "Error Code: 40000015 (Unknown Exception)", "CrashAbort"},
     {"faultwick_crash_stack_overflow", SIGSEGV, "Error Code: C00000FD (EXCEPTION_STACK_OVERFLOW)",
      "CrashStackOverflow"},
+    {"faultwick_crash_worker_thread", SIGSEGV,
+     "Error Code: C0000005 (EXCEPTION_ACCESS_VIOLATION)", "CrashInWorkerThread"},
 };
 
 // The minidump's streams, checked against the format's layout.

@@ -1,12 +1,13 @@
 // Installs the crash filter and crashes in a function of its own, chosen
-// when the program is built (CRASH_KIND_...). With "--file-limit" every
-// file it writes is cut at 4096 bytes, so the dump fails while the report
-// and the ini file still fit.
+// when the program is built (CRASH_KIND_...), on the main thread or a
+// worker. With "--file-limit" every file it writes is cut at 4096 bytes, so
+// the dump fails while the report and the ini file still fit.
 #include <signal.h>
 #include <sys/resource.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "crashreport/faultwick.h"
 
@@ -32,6 +33,11 @@ volatile int g_zero = 0;
   return CrashStackOverflow(depth + 1) + pad[0];
 }
 
+[[maybe_unused]] __attribute__((noinline)) void CrashInWorkerThread() {
+  volatile int* p = nullptr;
+  *p = 1;
+}
+
 int Crash() {
 #if defined(CRASH_KIND_null_pointer)
   return CrashNullPointer();
@@ -41,6 +47,10 @@ int Crash() {
   return CrashAbort();
 #elif defined(CRASH_KIND_stack_overflow)
   return CrashStackOverflow(0);
+#elif defined(CRASH_KIND_worker_thread)
+  std::thread worker(CrashInWorkerThread);
+  worker.join();
+  return 0;
 #else
 #error "no crash kind"
 #endif
