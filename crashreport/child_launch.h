@@ -8,8 +8,9 @@
 namespace faultwick {
 
 // Starts `argv[0]` (a full path) with the process's environment. With
-// `stdin_fd` >= 0 that descriptor becomes the child's standard input.
-// Returns the child's id, or -1.
+// `stdin_fd` >= 0 that descriptor becomes the child's standard input; the
+// child keeps standard output and error and nothing else. Returns the
+// child's id, or -1.
 pid_t StartProgram(const char* const argv[], int stdin_fd);
 
 // Waits for the child; its exit code, or -1 when it did not exit normally.
