@@ -87,7 +87,8 @@ CDlgFaultwick::CDlgFaultwick(const QString& report_text, QWidget* parent) : QDia
 
 void CDlgFaultwick::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    done(kSendReport);
+    // Enter presses the button that has the focus, else the default one.
+    done(focusWidget() == close_ ? kClose : kSendReport);
     return;
   }
   QDialog::keyPressEvent(event);

@@ -67,6 +67,13 @@ TEST(DlgFaultwick, EachWayOutGivesItsButton) {
        },
        CDlgFaultwick::kSendReport},
       {"Close", [](CDlgFaultwick& d) { d.close_button()->click(); }, CDlgFaultwick::kClose},
+      {"Enter on the focused Close button",
+       [](CDlgFaultwick& d) {
+         d.close_button()->setFocus();
+         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+         QCoreApplication::sendEvent(&d, &enter);
+       },
+       CDlgFaultwick::kClose},
       {"Escape",
        [](CDlgFaultwick& d) {
          QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
