@@ -172,6 +172,8 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
     return false;
   }
   if ((duration > 0 && percent > 99.9) || n == 0) {
+    // A stream shorter than the update interval has had no update yet.
+    UpdateCounters(tunnelled);
     worker->SetTotalSize(worker->Downloaded());
     result = worker->Report(TE_COMPLETED, 3, 1, "Download Completed.") ? ATTEMPT_COMPLETED
                                                                        : ATTEMPT_FAILED;
@@ -188,6 +190,11 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
 }
 
 void CRTMPDownload::ProgressUpdate(bool tunnelled) {
+  UpdateCounters(tunnelled);
+  if (result != ATTEMPT_ABORTED && worker->CheckAbort()) result = ATTEMPT_ABORTED;
+}
+
+void CRTMPDownload::UpdateCounters(bool tunnelled) {
   const uint32_t now = platform::TickCountMs();
   const uint32_t since = now - lastUpdateTick_;
   if (since > 0) worker->SetSpeed(int32_t((byteCount_ - lastUpdateBytes_) * 1000 / since));
@@ -203,7 +210,6 @@ void CRTMPDownload::ProgressUpdate(bool tunnelled) {
   }
   lastUpdateTick_ = now;
   lastUpdateBytes_ = byteCount_;
-  if (result != ATTEMPT_ABORTED && worker->CheckAbort()) result = ATTEMPT_ABORTED;
 }
 
 void CRTMPDownload::Cleanup(bool tunnelled) {

@@ -73,7 +73,9 @@ class CRTMPDownload {
   bool Record(MediaSource& source, bool tunnelled);
   // Closes the file, a last progress update, clears the worker's client.
   void Cleanup(bool tunnelled);
+  // Speed, downloaded, elapsed and the progress text, then the abort check.
   void ProgressUpdate(bool tunnelled);
+  void UpdateCounters(bool tunnelled);
   void ResetResumeFilter();
 
   // The file.
