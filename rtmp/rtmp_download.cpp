@@ -179,9 +179,10 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
                                                                        : ATTEMPT_FAILED;
     return false;
   }
-  // The connection closed right after a write: an abort, or a break to be
-  // continued. Stopping quietly here would leave the task without an outcome.
-  if (n > 0 && worker->CheckAbort()) {
+  // Broken off, or closed by a stop. An abort is told at once rather than
+  // through the next attempt; and a close right after a write must not end
+  // the task quietly without any outcome.
+  if (worker->CheckAbort()) {
     result = ATTEMPT_ABORTED;
     return false;
   }
