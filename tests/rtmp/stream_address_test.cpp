@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "core/add_task.h"
+#include "core/data_model.h"
 #include "rtmp/stream_address.h"
 
 namespace {
@@ -60,6 +62,28 @@ TEST(StreamAddress, HostFieldGivesHostAndPort) {
     EXPECT_EQ(host, c.host);
     EXPECT_EQ(port, c.port);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// AddTask wired to the splitter as the program wires it.
+TEST(StreamAddress, AddTaskKeepsTheOwnPort) {
+  DataModel model;
+  TaskRequest request;
+  request.URL = "rtmp://media.example:19350/vod/clip.flv";
+  AddTaskOptions options;
+  options.SavePath = "/tmp/";
+  AddTaskServices services;
+  services.splitStreamAddress = SplitStreamTaskAddress;
+  const int32_t index = model.AddTask(&request, options, services);
+  ASSERT_GE(index, 0);
+  const DataRecord* task = model.FindTask(index);
+  ASSERT_TRUE(task);
+  EXPECT_EQ(task->RTMPHost, "media.example:19350");
+  EXPECT_EQ(task->RTMPApp, "vod");
+  EXPECT_EQ(task->RTMPPlayPath, "clip");
 }
 
 }  // namespace
