@@ -8,18 +8,18 @@
 #include <mutex>
 #include <strings.h>
 
+#include "core/stream_attempt.h"
+#include "core/stream_retry_loop.h"
 #include "http/log_lock.h"
 #include "http/task_events.h"
 #include "http/url_split.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
+#include "platform/tick_count.h"
 
 namespace {
 
-uint32_t TickMs() {
-  auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
+uint32_t TickMs() { return platform::TickCountMs(); }
 
 std::string Trimmed(const std::string& text) {
   const char* blanks = " \t\r\n";
@@ -99,11 +99,42 @@ int SocketDownLoad::Run() {
   return 0;
 }
 
-void SocketDownLoad::RunStream(bool /*tunnelled*/) {
-  // The recording attempts join here with the RTMP engine; until then a
-  // stream task fails at once, through the same path the loop will use.
-  startTick = TickMs();
-  Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
+void SocketDownLoad::RunStream(bool tunnelled) {
+  StreamRecorder* recorder = GetStreamRecorder();
+  if (!recorder) {
+    // No RTMP engine in this program: the task fails as a connection would.
+    startTick = TickMs();
+    Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
+    return;
+  }
+  StreamTaskTexts texts;
+  texts.host = tunnelled ? RTMPTHost : RTMPHost;
+  texts.playPath = tunnelled ? RTMPTPlayPath : RTMPPlayPath;
+  texts.app = tunnelled ? RTMPTApp : RTMPApp;
+  texts.tempPath = tempPath;
+  RunStreamRetryLoop(*recorder, tunnelled, texts, *this);
+}
+
+void SocketDownLoad::PublishStreamClient(StreamConnection* client) {
+  std::lock_guard<std::mutex> lock(clientLock_);
+  streamClient_ = client;
+}
+
+void SocketDownLoad::CloseStreamClient() {
+  // Under the lock the attempt cannot clear and destroy the client meanwhile.
+  std::lock_guard<std::mutex> lock(clientLock_);
+  if (streamClient_) streamClient_->Close();
+}
+
+void SocketDownLoad::PublishStreamProgress(bool tunnelled, const std::string& text,
+                                           int32_t secondsLeft) {
+  if (tunnelled) {
+    tunnelTimeLeft = secondsLeft;
+    SetTunnelProgress(text);
+  } else {
+    streamTimeLeft = secondsLeft;
+    SetStreamProgress(text);
+  }
 }
 
 void SocketDownLoad::Stop() {
@@ -124,7 +155,10 @@ void SocketDownLoad::TimeOut() {
 void SocketDownLoad::BreakConnection() {
   // Shutting the socket down wakes the worker's wait; the worker releases
   // the descriptor itself, so it can never be reused under its feet.
-  if (!IsStreamTask()) connection_.Abort();
+  if (IsStreamTask())
+    CloseStreamClient();
+  else
+    connection_.Abort();
 }
 
 void SocketDownLoad::PostEvent(int32_t code) {
@@ -199,7 +233,10 @@ void SocketDownLoad::PostAbort() {
 bool SocketDownLoad::CheckAbort() {
   if (!cancelFlag && !deleteFlag && !timeoutFlag) return false;
   CloseFile();
-  if (!IsStreamTask()) connection_.Close();
+  if (IsStreamTask())
+    CloseStreamClient();
+  else
+    connection_.Close();
   PostAbort();
   return true;
 }

@@ -6,17 +6,19 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/data_record.h"
+#include "core/stream_worker.h"
 #include "http/sh_download.h"
 #include "http/task_event_sink.h"
 #include "http/temp_file.h"
 
-class SocketDownLoad {
+class SocketDownLoad : public StreamWorker {
  public:
   static constexpr int kChunk = 1024;         // bytes per receive
   static constexpr int kSendAttempts = 20;
@@ -43,13 +45,13 @@ class SocketDownLoad {
   void TimeOut();
 
   // Used by the transfer code on the worker thread.
-  void AddLog(int32_t kind, int32_t icon, const std::string& text);
+  void AddLog(int32_t kind, int32_t icon, const std::string& text) override;
   // True when a flag is set: the file is closed, the connection broken, and
   // the abort event logged and posted.
-  bool CheckAbort();
+  bool CheckAbort() override;
   // Logs `text` and posts `code`; when a flag is set, posts the abort event
   // instead and returns false.
-  bool Report(int32_t code, int32_t kind, int32_t icon, const std::string& text);
+  bool Report(int32_t code, int32_t kind, int32_t icon, const std::string& text) override;
 
   // Moves the pending log entries out, under LogLock.
   std::vector<LogEntry> TakePendingLog();
@@ -59,6 +61,21 @@ class SocketDownLoad {
   std::string StreamProgress() const;
   void SetTunnelProgress(const std::string& text);
   std::string TunnelProgress() const;
+
+  // What a stream recording attempt uses (StreamWorker). The published
+  // client is guarded by clientLock_, which Stop, Delete and TimeOut take
+  // around their close of it.
+  void PublishStreamClient(StreamConnection* client) override;
+  int32_t TotalSize() const override { return totalSize; }
+  void SetTotalSize(int32_t bytes) override { totalSize = bytes; }
+  int32_t Downloaded() const override { return downloaded; }
+  void SetDownloaded(int32_t bytes) override { downloaded = bytes; }
+  void SetSpeed(int32_t bytesPerSecond) override { speed = bytesPerSecond; }
+  void SetElapsed(int32_t seconds) override { elapsed = seconds; }
+  uint32_t StartTick() const override { return startTick; }
+  void SetStartTick(uint32_t tick) override { startTick = tick; }
+  void PublishStreamProgress(bool tunnelled, const std::string& text,
+                             int32_t secondsLeft) override;
 
   bool IsStreamTask() const { return !RTMPHost.empty() || !RTMPTHost.empty(); }
   const std::string& TempPath() const { return tempPath; }
@@ -97,6 +114,7 @@ class SocketDownLoad {
   void RunHttp();
   void RunStream(bool tunnelled);
   void BreakConnection();
+  void CloseStreamClient();
   void PostEvent(int32_t code);
   void PostAbort();
   void CloseFile();
@@ -109,4 +127,6 @@ class SocketDownLoad {
   std::string tunnelProgress_;        // guarded by LogLock
   TempFile file_;
   shDownLoad connection_;
+  std::mutex clientLock_;
+  StreamConnection* streamClient_ = nullptr;  // guarded by clientLock_
 };

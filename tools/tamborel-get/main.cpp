@@ -11,6 +11,8 @@
 #include "get_options.h"
 #include "get_runner.h"
 #include "platform/file_system.h"
+#include "rtmp/rtmp_recorder.h"
+#include "rtmp/stream_address.h"
 #include "resume_name.h"
 #include "tool_defaults.h"
 
@@ -57,7 +59,12 @@ int main(int argc, char** argv) {
   AddTaskOptions addOptions;
   addOptions.ShowTaskWnd = false;
   addOptions.SavePath = options.folder;
-  int32_t index = model.AddTask(&request, addOptions, AddTaskServices{});
+  // rtmp:// addresses are split and recorded as the program does.
+  AddTaskServices services;
+  services.splitStreamAddress = SplitStreamTaskAddress;
+  static RtmpStreamRecorder recorder;
+  SetStreamRecorder(&recorder);
+  int32_t index = model.AddTask(&request, addOptions, services);
   DataRecord* task = index < 0 ? nullptr : model.FindTask(index);
   if (!task || task->FileName.empty()) {
     std::fprintf(stderr, "The URL address is invalid.\n");
