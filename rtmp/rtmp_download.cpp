@@ -1,5 +1,7 @@
 #include "rtmp/rtmp_download.h"
 
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +59,14 @@ bool CRTMPDownload::OpenTemporaryFile(MediaSource& source) {
     if (file) {
       const int inspected = InspectFile(file, &source);
       if (inspected == INSPECT_CONTINUE) {
+        // Everything after the resume keyframe comes again from the server;
+        // cut it off so that a shorter continuation can't leave stale tag
+        // bytes behind it in the file.
+        if (fflush(file) != 0 || ftruncate(fileno(file), resumePosition) != 0 ||
+            fseeko(file, resumePosition, SEEK_SET) != 0) {
+          result = ATTEMPT_FILE_UNUSABLE;
+          return false;
+        }
         fresh_ = false;
         return true;
       }

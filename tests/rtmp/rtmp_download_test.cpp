@@ -130,6 +130,36 @@ TEST_F(RtmpAttempt, OutcomeOfAStreamThatStops) {
   }
 }
 
+// A continued file keeps nothing of the old tail after the resume keyframe,
+// even when the continuation is shorter than that tail.
+TEST_F(RtmpAttempt, ContinuingCutsTheOldTailOff) {
+  auto be = [](uint32_t v, int n) {
+    std::string out;
+    for (int i = n - 1; i >= 0; --i) out.push_back(char(v >> (8 * i)));
+    return out;
+  };
+  auto tag = [&](uint8_t type, uint32_t ts, const std::string& data) {
+    return std::string(1, char(type)) + be(uint32_t(data.size()), 3) + be(ts & 0xFFFFFF, 3) +
+           std::string(1, char(ts >> 24)) + be(0, 3) + data + be(uint32_t(data.size()) + 11, 4);
+  };
+  const std::string head = std::string("FLV\x01\x05", 5) + be(9, 4) + be(0, 4) + tag(9, 0, kKey) +
+                           tag(8, 10, "snd") + tag(9, 1000, kKey);
+  const std::string oldTail = tag(8, 1010, std::string(300, 's')) + tag(9, 1040, kInter) + "partial";
+  sandbox.WriteFile("clip.flv", head + oldTail);
+
+  RtmpScriptServer server;
+  server.Run([&](RtmpScriptConn& conn) {
+    if (!conn.Accept() || !conn.AnswerUntilPlay()) return;
+    conn.SendMessage(6, 9, 1000, 1, kKey);    // the resume keyframe again
+    conn.SendMessage(6, 9, 1050, 1, kInter);  // then less than the old tail
+    conn.WaitClosed(200);
+  });
+  const int result = Run(Local(server.port()), false);
+  server.Join();
+  EXPECT_TRUE(result == ATTEMPT_BROKEN || result == ATTEMPT_COMPLETED) << result;
+  EXPECT_EQ(sandbox.ReadFile("clip.flv"), head + tag(9, 1050, kInter));
+}
+
 TEST_F(RtmpAttempt, ConnectsToThePortOfTheHostFieldAndRaisesTheBuffer) {
   RtmpScriptServer server;
   RtmpMessage connect, before, after;
