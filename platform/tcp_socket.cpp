@@ -33,9 +33,7 @@ bool Resolve(const char* host, int port, sockaddr_in* out) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() {
-  Close();
-}
+TcpSocket::~TcpSocket() { Close(); }
 
 bool TcpSocket::Connect(const char* host, int port) {
   Close();

@@ -1,10 +1,10 @@
 #include "rtmp/amf.h"
 
-#include "rtmp/amf_bytes.h"
-#include "rtmp/diag_log.h"
-
 #include <cstdio>
 #include <utility>
+
+#include "rtmp/amf_bytes.h"
+#include "rtmp/diag_log.h"
 
 namespace {
 
@@ -32,9 +32,17 @@ enum : uint8_t {
   AMF0_AVMPLUS = 0x11,
 };
 
-unsigned AddressOf(const char* p) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p));
-}
+// Counts one more level of nesting for the life of a nested decode.
+class NestingLevel {
+ public:
+  explicit NestingLevel(AMFDecodeState& state) : state_(state) { ++state_.depth; }
+  ~NestingLevel() { --state_.depth; }
+
+ private:
+  AMFDecodeState& state_;
+};
+
+unsigned AddressOf(const char* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
 
 }  // namespace
 
@@ -53,50 +61,62 @@ AMFObject& AMFObject::operator=(AMFObject&&) noexcept = default;
 AMFObject::~AMFObject() = default;
 
 int AMFObject::Decode(const char* data, int size, bool decodeNames) {
-  return DecodeAt(data, size, decodeNames, 0);
+  AMFDecodeState state;
+  return DecodeAt(data, size, decodeNames, state);
 }
 
 int AMFObject::DecodeArray(const char* data, int size, int count, bool decodeNames) {
-  return DecodeArrayAt(data, size, count, decodeNames, 0);
+  AMFDecodeState state;
+  return DecodeArrayAt(data, size, count, decodeNames, state);
 }
 
 int AMFObject::AMF3Decode(const char* data, int size, bool encapsulated) {
-  return AMF3DecodeAt(data, size, encapsulated, 0);
+  AMFDecodeState state;
+  return AMF3DecodeAt(data, size, encapsulated, state);
 }
 
-int AMFObject::DecodeAt(const char* data, int size, bool decodeNames, int depth) {
+int AMFObject::DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeState& state) {
   if (data == nullptr || size < 0) size = 0;
   int pos = 0;
   bool failed = false;
+  int scanFrom = 0;
   while (pos < size) {
     const int left = size - pos;
     if (left >= 3 && AMFReadInt24(data + pos) == kAMFObjectEnd) return pos + 3;
     if (failed) {
+      // Nested bodies end where the data ends, so a scan of an inner body
+      // that found no end marker holds for the rest of the data: don't scan
+      // it again at every level.
+      if (state.noEndMarkerFrom != nullptr && data + pos >= state.noEndMarkerFrom) break;
       // Skip to the end marker so that the properties before the fault are kept.
       DiagLog(DIAG_ERROR, "DECODING ERROR, IGNORING BYTES UNTIL NEXT KNOWN PATTERN!");
       ++pos;
       continue;
     }
     AMFObjectProperty property;
-    const int used = property.DecodeAt(data + pos, left, decodeNames, depth);
+    const int used = property.DecodeAt(data + pos, left, decodeNames, state);
     if (used < 0) {
       failed = true;
+      scanFrom = pos;
     } else {
       properties_.push_back(std::move(property));
       pos += used;
     }
   }
+  if (failed && (state.noEndMarkerFrom == nullptr || data + scanFrom < state.noEndMarkerFrom))
+    state.noEndMarkerFrom = data + scanFrom;
   // An object body without its end marker is cut short; a plain sequence of
   // values simply ends with the data.
   if (failed || decodeNames) return -1;
   return pos;
 }
 
-int AMFObject::DecodeArrayAt(const char* data, int size, int count, bool decodeNames, int depth) {
+int AMFObject::DecodeArrayAt(const char* data, int size, int count, bool decodeNames,
+                             AMFDecodeState& state) {
   int pos = 0;
   for (int i = 0; i < count; ++i) {
     AMFObjectProperty property;
-    const int used = property.DecodeAt(data + pos, size - pos, decodeNames, depth);
+    const int used = property.DecodeAt(data + pos, size - pos, decodeNames, state);
     // A value that fails here fails again at the same place, and the array
     // fails either way: a huge count must not keep us spinning.
     if (used < 0) return -1;
@@ -131,14 +151,20 @@ void AMFObject::Reset() { properties_.clear(); }
 // ---- AMFObjectProperty ----
 
 AMFObjectProperty::AMFObjectProperty() = default;
+AMFObjectProperty::AMFObjectProperty(const AMFObjectProperty&) = default;
+AMFObjectProperty::AMFObjectProperty(AMFObjectProperty&&) noexcept = default;
+AMFObjectProperty& AMFObjectProperty::operator=(const AMFObjectProperty&) = default;
+AMFObjectProperty& AMFObjectProperty::operator=(AMFObjectProperty&&) noexcept = default;
 AMFObjectProperty::~AMFObjectProperty() = default;
 
 int AMFObjectProperty::Decode(const char* data, int size, bool decodeName) {
-  return DecodeAt(data, size, decodeName, 0);
+  AMFDecodeState state;
+  return DecodeAt(data, size, decodeName, state);
 }
 
 int AMFObjectProperty::AMF3Decode(const char* data, int size, bool decodeName) {
-  return AMF3DecodeAt(data, size, decodeName, 0);
+  AMFDecodeState state;
+  return AMF3DecodeAt(data, size, decodeName, state);
 }
 
 void AMFObjectProperty::Reset() {
@@ -148,7 +174,8 @@ void AMFObjectProperty::Reset() {
   type_ = AMF_INVALID;
 }
 
-int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName, int depth) {
+int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName,
+                                AMFDecodeState& state) {
   Reset();
   if (size <= 0 || data == nullptr) {
     DiagLog(DIAG_DEBUG, "%s: Empty buffer/no buffer pointer!", kPropertyDecode);
@@ -199,19 +226,20 @@ int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName, int
     case AMF0_OBJECT:
     case AMF0_ECMA_ARRAY:
     case AMF0_STRICT_ARRAY: {
-      if (depth >= kAMFMaxNesting) return -1;
+      if (state.depth >= kAMFMaxNesting) return -1;
+      const NestingLevel level(state);
       int header = 0;
       int body;
       if (kind == AMF0_OBJECT) {
-        body = object_.DecodeAt(p, left, true, depth + 1);
+        body = object_.DecodeAt(p, left, true, state);
       } else {
         if (left < 4) return -1;
         header = 4;
         if (kind == AMF0_ECMA_ARRAY) {
-          body = object_.DecodeAt(p + 4, left - 4, true, depth + 1);
+          body = object_.DecodeAt(p + 4, left - 4, true, state);
         } else {
           const int count = static_cast<int32_t>(AMFReadInt32(p));
-          body = object_.DecodeArrayAt(p + 4, left - 4, count, false, depth + 1);
+          body = object_.DecodeArrayAt(p + 4, left - 4, count, false, state);
         }
       }
       if (body < 0) return -1;
@@ -259,8 +287,9 @@ int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName, int
       return -1;
     case AMF0_AVMPLUS: {
       DiagLog(DIAG_ERROR, "AMF_AMF3_OBJECT to be tested!");
-      if (depth >= kAMFMaxNesting) return -1;
-      const int body = object_.AMF3DecodeAt(p, left, true, depth + 1);
+      if (state.depth >= kAMFMaxNesting) return -1;
+      const NestingLevel level(state);
+      const int body = object_.AMF3DecodeAt(p, left, true, state);
       if (body < 0) return -1;
       type_ = AMF_OBJECT;
       used = body;
@@ -306,8 +335,8 @@ void AMFObjectProperty::Dump() const {
       std::snprintf(valuePart, sizeof valuePart, "STRING:\t%s", string_.c_str());
       break;
     case AMF_DATE:
-      std::snprintf(valuePart, sizeof valuePart, "DATE:\ttimestamp: %.2f, UTC offset: %d",
-                    number_, utcOffset_);
+      std::snprintf(valuePart, sizeof valuePart, "DATE:\ttimestamp: %.2f, UTC offset: %d", number_,
+                    utcOffset_);
       break;
     default:
       std::snprintf(valuePart, sizeof valuePart, "INVALID TYPE 0x%02x",

@@ -25,6 +25,14 @@ constexpr int kAMFMaxNesting = 64;
 
 class AMFObjectProperty;
 
+// Shared by the calls of one decode: the nesting depth, and where a
+// resynchronising scan already found no end marker up to the end of the
+// data, so that enclosing bodies don't scan those bytes again.
+struct AMFDecodeState {
+  int depth = 0;
+  const char* noEndMarkerFrom = nullptr;
+};
+
 class AMFObject {
  public:
   AMFObject();
@@ -57,9 +65,9 @@ class AMFObject {
 
  private:
   friend class AMFObjectProperty;
-  int DecodeAt(const char* data, int size, bool decodeNames, int depth);
-  int DecodeArrayAt(const char* data, int size, int count, bool decodeNames, int depth);
-  int AMF3DecodeAt(const char* data, int size, bool encapsulated, int depth);
+  int DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeState& state);
+  int DecodeArrayAt(const char* data, int size, int count, bool decodeNames, AMFDecodeState& state);
+  int AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDecodeState& state);
 
   std::vector<AMFObjectProperty> properties_;
 };
@@ -67,6 +75,10 @@ class AMFObject {
 class AMFObjectProperty {
  public:
   AMFObjectProperty();
+  AMFObjectProperty(const AMFObjectProperty&);
+  AMFObjectProperty(AMFObjectProperty&&) noexcept;
+  AMFObjectProperty& operator=(const AMFObjectProperty&);
+  AMFObjectProperty& operator=(AMFObjectProperty&&) noexcept;
   virtual ~AMFObjectProperty();
 
   // AMF0: one value, preceded by a 16-bit name when `decodeName`. Returns the
@@ -94,8 +106,8 @@ class AMFObjectProperty {
 
  private:
   friend class AMFObject;
-  int DecodeAt(const char* data, int size, bool decodeName, int depth);
-  int AMF3DecodeAt(const char* data, int size, bool decodeName, int depth);
+  int DecodeAt(const char* data, int size, bool decodeName, AMFDecodeState& state);
+  int AMF3DecodeAt(const char* data, int size, bool decodeName, AMFDecodeState& state);
 
   std::string name_;
   AMFDataType type_ = AMF_INVALID;

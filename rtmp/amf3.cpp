@@ -1,13 +1,12 @@
 // AMF3 values, as embedded in AMF0 after the switch marker. There are no
 // reference tables: string, object, traits and date references are logged and
 // not resolved.
-#include "rtmp/amf.h"
+#include <utility>
 
+#include "rtmp/amf.h"
 #include "rtmp/amf3_class_definition.h"
 #include "rtmp/amf_bytes.h"
 #include "rtmp/diag_log.h"
-
-#include <utility>
 
 namespace {
 
@@ -29,16 +28,24 @@ enum : uint8_t {
   AMF3_XML = 0x0B,
 };
 
-unsigned AddressOf(const char* p) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p));
-}
+class NestingLevel {
+ public:
+  explicit NestingLevel(AMFDecodeState& state) : state_(state) { ++state_.depth; }
+  ~NestingLevel() { --state_.depth; }
+
+ private:
+  AMFDecodeState& state_;
+};
+
+unsigned AddressOf(const char* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
 
 // Object, traits and date headers are unsigned 29-bit values.
 uint32_t HeaderBits(int32_t header) { return static_cast<uint32_t>(header) & 0x1FFFFFFF; }
 
 }  // namespace
 
-int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName, int depth) {
+int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName,
+                                    AMFDecodeState& state) {
   Reset();
   if (size <= 0 || data == nullptr) {
     DiagLog(DIAG_DEBUG, "empty buffer/no buffer pointer!");
@@ -113,8 +120,9 @@ int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName,
     }
     case AMF3_OBJECT: {
       DiagLog(DIAG_DEBUG, "AMF3_OBJECT");
-      if (depth >= kAMFMaxNesting) return -1;
-      used = object_.AMF3DecodeAt(p, left, false, depth + 1);
+      if (state.depth >= kAMFMaxNesting) return -1;
+      const NestingLevel level(state);
+      used = object_.AMF3DecodeAt(p, left, false, state);
       if (used < 0) return -1;
       type_ = AMF_OBJECT;
       break;
@@ -127,7 +135,7 @@ int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName,
   return pos + used;
 }
 
-int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, int depth) {
+int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDecodeState& state) {
   if (data == nullptr || size <= 0) return -1;
   int pos = 0;
   if (encapsulated) {
@@ -181,7 +189,7 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, int d
   if (externalizable) {
     DiagLog(DIAG_DEBUG, "Externalizable, TODO check");
     AMFObjectProperty property;
-    used = property.AMF3DecodeAt(data + pos, size - pos, false, depth);
+    used = property.AMF3DecodeAt(data + pos, size - pos, false, state);
     if (used < 0) {
       DiagLog(DIAG_DEBUG, "%s, failed to decode AMF3 property!", kObjectAMF3Decode);
     } else {
@@ -195,7 +203,7 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, int d
       AMFObjectProperty property;
       // A value that failed fails again at the same position; don't decode
       // it once per remaining member.
-      used = sealedFailed ? -1 : property.AMF3DecodeAt(data + pos, size - pos, false, depth);
+      used = sealedFailed ? -1 : property.AMF3DecodeAt(data + pos, size - pos, false, state);
       if (used < 0) {
         sealedFailed = true;
         property.Reset();
@@ -209,7 +217,7 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, int d
     if (dynamic) {
       for (;;) {
         AMFObjectProperty property;
-        used = property.AMF3DecodeAt(data + pos, size - pos, true, depth);
+        used = property.AMF3DecodeAt(data + pos, size - pos, true, state);
         if (used < 0) {
           // Where the object ends is unknown now; reading on would only
           // misread its remaining bytes.

@@ -1,8 +1,8 @@
 #include "rtmp/amf_bytes.h"
 
-#include "rtmp/diag_log.h"
-
 #include <cstring>
+
+#include "rtmp/diag_log.h"
 
 namespace {
 

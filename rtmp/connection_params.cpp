@@ -9,14 +9,12 @@ std::optional<std::string> BuildTcUrl(RtmpProtocol protocol, std::string_view ho
   char buffer[kTcUrlBufferSize];
   std::snprintf(buffer, sizeof buffer, "%s://%.*s:%d/%.*s", RtmpProtocolNames[protocol],
                 static_cast<int>(std::min<size_t>(host.size(), kTcUrlBufferSize)), host.data(),
-                port, static_cast<int>(std::min<size_t>(app.size(), kTcUrlBufferSize)),
-                app.data());
+                port, static_cast<int>(std::min<size_t>(app.size(), kTcUrlBufferSize)), app.data());
   return std::string(buffer);
 }
 
 RtmpConnectionParams MakeRecorderConnectionParams(RtmpProtocol protocol, std::string_view host,
-                                                  std::string_view app,
-                                                  std::string_view playpath) {
+                                                  std::string_view app, std::string_view playpath) {
   RtmpConnectionParams params;
   params.protocol = protocol;
   params.host = std::string(host);

@@ -2,14 +2,14 @@
 // a task's host, application and playpath fields.
 #pragma once
 
-#include "rtmp/rtmp_url.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-constexpr int kRtmpRecorderPort = 1935;   // the port of a captured address is not kept
+#include "rtmp/rtmp_url.h"
+
+constexpr int kRtmpRecorderPort = 1935;  // the port of a captured address is not kept
 constexpr int kRtmptRecorderPort = 80;
 constexpr const char* kRecorderFlashVer = "LNX 10,0,22,87";
 constexpr int32_t kRecorderBufferTimeMs = 36000000;  // ten hours: servers send ahead
@@ -45,5 +45,4 @@ std::optional<std::string> BuildTcUrl(RtmpProtocol protocol, std::string_view ho
 // RTMPT) connects with: the fixed port of the protocol, the flashVer, a tcUrl
 // when an application is given, ten hours of buffer, no offsets, not live.
 RtmpConnectionParams MakeRecorderConnectionParams(RtmpProtocol protocol, std::string_view host,
-                                                  std::string_view app,
-                                                  std::string_view playpath);
+                                                  std::string_view app, std::string_view playpath);

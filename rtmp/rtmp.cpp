@@ -45,8 +45,8 @@ CRTMP::~CRTMP() {
 
 bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpath,
                     const char* tcUrl, const char* swfUrl, const char* pageUrl, const char* app,
-                    const char* auth, const char* flashVer, const char* subscribePath,
-                    double seek, double length, bool liveStream, int timeoutMs) {
+                    const char* auth, const char* flashVer, const char* subscribePath, double seek,
+                    double length, bool liveStream, int timeoutMs) {
   auto given = [](const char* s) { return s != nullptr && *s != '\0' ? s : nullptr; };
   protocol_ = protocol;
   host_ = given(host);
@@ -102,9 +102,7 @@ bool CRTMP::Connect(const RtmpConnectionParams& p) {
                  text(p.subscribePath), p.seekMs, p.lengthMs, p.liveStream, p.receiveTimeoutMs);
 }
 
-bool CRTMP::IsConnected() const {
-  return socket_.IsOpen();
-}
+bool CRTMP::IsConnected() const { return socket_.IsOpen(); }
 
 void CRTMP::Close() {
   std::lock_guard<std::mutex> lock(closeLock_);
@@ -313,24 +311,27 @@ bool CRTMP::ReadPacket(RTMPPacket& packet) {
   packet.extendedTimestamp = extended ? 1 : 0;
 
   if (packet.bodySize > 0 && !packet.body) {
+    // Without the body the rest of the chunk stream cannot be followed, so
+    // the connection ends here.
     if (partialBodyBytes_ + packet.bodySize > kMaxPartialBodyBytes) {
       DiagLog(DIAG_ERROR, "%s, too many incomplete messages", "CRTMP::ReadPacket");
       FailRead(packet, channel);
+      Close();
       return false;
     }
     if (!packet.Alloc(packet.bodySize)) {
       DiagLog(DIAG_DEBUG, "%s, failed to allocate packet", "CRTMP::ReadPacket");
       FailRead(packet, channel);
+      Close();
       return false;
     }
     partialBodyBytes_ += packet.bodySize;
   }
 
-  uint32_t toRead = std::min<uint32_t>(packet.bodySize - packet.bytesRead,
-                                       static_cast<uint32_t>(chunkSize_));
-  if (toRead > 0 &&
-      ReadN(packet.body.get() + packet.bytesRead, static_cast<int>(toRead)) !=
-          static_cast<int>(toRead)) {
+  uint32_t toRead =
+      std::min<uint32_t>(packet.bodySize - packet.bytesRead, static_cast<uint32_t>(chunkSize_));
+  if (toRead > 0 && ReadN(packet.body.get() + packet.bytesRead, static_cast<int>(toRead)) !=
+                        static_cast<int>(toRead)) {
     DiagLog(DIAG_DEBUG, "%s, failed to read RTMP packet body. len: %u", "CRTMP::ReadPacket",
             packet.bodySize);
     FailRead(packet, channel);
@@ -374,7 +375,8 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
 
   std::vector<uint8_t> out;
   std::vector<size_t> pieceEnds;
-  out.reserve(headerSize + 4 + packet.bodySize + packet.bodySize / static_cast<uint32_t>(chunkSize_) * 5);
+  out.reserve(headerSize + 4 + packet.bodySize +
+              packet.bodySize / static_cast<uint32_t>(chunkSize_) * 5);
   uint8_t header[16];
   header[0] = static_cast<uint8_t>((type << 6) | packet.channel);
   if (headerSize > 1) WriteBE(header + 1, extended ? kTimestampExtended : ts, 3);

@@ -39,10 +39,10 @@ class CRTMP {
 
   // Texts are borrowed and must outlive the connection; null or empty means
   // not given. True when connected, the handshake done and "connect" sent.
-  bool Connect(int protocol, const char* host, int port, const char* playpath,
-               const char* tcUrl, const char* swfUrl, const char* pageUrl, const char* app,
-               const char* auth, const char* flashVer, const char* subscribePath, double seek,
-               double length, bool liveStream, int timeoutMs);
+  bool Connect(int protocol, const char* host, int port, const char* playpath, const char* tcUrl,
+               const char* swfUrl, const char* pageUrl, const char* app, const char* auth,
+               const char* flashVer, const char* subscribePath, double seek, double length,
+               bool liveStream, int timeoutMs);
   // The same from a parameter set, whose texts are borrowed likewise; its
   // buffer time is not applied (SetBufferMS).
   bool Connect(const RtmpConnectionParams& params);

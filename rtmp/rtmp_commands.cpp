@@ -25,12 +25,16 @@ class CommandBody {
   CommandBody() { std::memset(buffer_, 0, sizeof buffer_); }
 
   void Add(int written) {
-    if (written <= 0) ok_ = false;
-    else pos_ += written;
+    if (written <= 0)
+      ok_ = false;
+    else
+      pos_ += written;
   }
   void Byte(uint8_t b) {
-    if (pos_ < end()) *pos_++ = static_cast<char>(b);
-    else ok_ = false;
+    if (pos_ < end())
+      *pos_++ = static_cast<char>(b);
+    else
+      ok_ = false;
   }
   void String(std::string_view s) { Add(AMFEncodeString(pos_, end(), s)); }
   void Number(double d) { Add(AMFEncodeNumber(pos_, end(), d)); }
@@ -131,8 +135,10 @@ bool CRTMP::SendPlay() {
   b.Number(0.0);
   b.Null();
   b.String(playpath);
-  if (liveStream_) b.Number(-1000.0);
-  else b.Number(seek_ > 0 ? seek_ : 0.0);
+  if (liveStream_)
+    b.Number(-1000.0);
+  else
+    b.Number(seek_ > 0 ? seek_ : 0.0);
   if (length_ != 0) b.Number(length_);
   return b.ok() && SendInvoke(8, RTMP_HEADER_FULL, 0, streamId_, b.data(), b.size());
 }
@@ -176,9 +182,7 @@ bool CRTMP::SendPing(int16_t type, uint32_t value1, uint32_t value2) {
   return SendRTMP(packet);
 }
 
-void CRTMP::UpdateBufferMS() {
-  SendPing(3, 1, static_cast<uint32_t>(bufferMS_));
-}
+void CRTMP::UpdateBufferMS() { SendPing(3, 1, static_cast<uint32_t>(bufferMS_)); }
 
 int CRTMP::GetNextMediaPacket(RTMPPacket& packet) {
   while (IsConnected()) {
@@ -276,8 +280,10 @@ int CRTMP::HandleInvoke(const uint8_t* body, uint32_t size) {
       SendServerBW();
       SendPing(3, 0, 300);
       SendCreateStream();
-      if (subscribePath_) SendFCSubscribe(subscribePath_);
-      else if (liveStream_) SendFCSubscribe(playpath_);
+      if (subscribePath_)
+        SendFCSubscribe(subscribePath_);
+      else if (liveStream_)
+        SendFCSubscribe(playpath_);
     } else if (call == "createStream") {
       streamId_ = TruncateToInt(obj.GetProperty(3).GetNumber());
       SendPlay();

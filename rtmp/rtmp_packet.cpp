@@ -9,9 +9,7 @@ bool RTMPPacket::Alloc(int64_t size) {
   return body != nullptr;
 }
 
-void RTMPPacket::Free() {
-  body.reset();
-}
+void RTMPPacket::Free() { body.reset(); }
 
 void RTMPPacket::Reset() {
   Free();
@@ -31,6 +29,4 @@ void RTMPPacket::CopyHeader(const RTMPPacket& from) {
   extendedTimestamp = from.extendedTimestamp;
 }
 
-void RTMPPacket::TakeBody(RTMPPacket& from) {
-  body = std::move(from.body);
-}
+void RTMPPacket::TakeBody(RTMPPacket& from) { body = std::move(from.body); }

@@ -1,9 +1,9 @@
 #include "rtmp/rtmp_url.h"
 
-#include "rtmp/diag_log.h"
-
 #include <algorithm>
 #include <cctype>
+
+#include "rtmp/diag_log.h"
 
 const char RtmpProtocolNames[kRtmpProtocolCount][7] = {"rtmp",  "rtmpt",  "rtmps",
                                                        "rtmpe", "rtmpte", "rtmpfp"};

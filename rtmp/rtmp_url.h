@@ -29,5 +29,4 @@ extern const char RtmpProtocolNames[kRtmpProtocolCount][7];
 // or it was 0 on entry. Defects other than the two above are logged and the
 // parse goes on, so a true result may lack an application or a playpath.
 bool ParseRtmpUrl(std::string_view url, RtmpProtocol& protocol, std::optional<std::string>& host,
-                  int& port, std::optional<std::string>& playpath,
-                  std::optional<std::string>& app);
+                  int& port, std::optional<std::string>& playpath, std::optional<std::string>& app);

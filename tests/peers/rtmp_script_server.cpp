@@ -28,17 +28,13 @@ std::string Number(double d) {
   return s;
 }
 
-std::string Boolean(bool b) {
-  return std::string("\x01", 1) + (b ? '\x01' : '\x00');
-}
+std::string Boolean(bool b) { return std::string("\x01", 1) + (b ? '\x01' : '\x00'); }
 
 std::string String(const std::string& s) {
   return std::string("\x02", 1) + chunk::Be(static_cast<uint32_t>(s.size()), 2) + s;
 }
 
-std::string Null() {
-  return std::string("\x05", 1);
-}
+std::string Null() { return std::string("\x05", 1); }
 
 namespace {
 std::string Props(const std::vector<std::pair<std::string, std::string>>& props) {
@@ -85,12 +81,8 @@ std::string Basic(int header_type, int channel) {
 }
 
 namespace {
-std::string Stamp(uint32_t ts) {
-  return Be(ts >= 0xFFFFFF ? 0xFFFFFF : ts, 3);
-}
-std::string Extended(uint32_t ts) {
-  return ts >= 0xFFFFFF ? Be(ts, 4) : std::string();
-}
+std::string Stamp(uint32_t ts) { return Be(ts >= 0xFFFFFF ? 0xFFFFFF : ts, 3); }
+std::string Extended(uint32_t ts) { return ts >= 0xFFFFFF ? Be(ts, 4) : std::string(); }
 }  // namespace
 
 std::string Type0(int channel, uint32_t timestamp, uint32_t length, uint8_t type,
@@ -111,9 +103,7 @@ std::string Type2(int channel, uint32_t delta) {
   return Basic(2, channel) + Stamp(delta) + Extended(delta);
 }
 
-std::string Type3(int channel) {
-  return Basic(3, channel);
-}
+std::string Type3(int channel) { return Basic(3, channel); }
 
 }  // namespace chunk
 
@@ -141,9 +131,7 @@ std::string Hex(const std::string& bytes) {
 
 // ---------------------------------------------------------------- connection
 
-RtmpScriptConn::~RtmpScriptConn() {
-  Close();
-}
+RtmpScriptConn::~RtmpScriptConn() { Close(); }
 
 void RtmpScriptConn::Close() {
   if (fd_ >= 0) {
@@ -151,6 +139,10 @@ void RtmpScriptConn::Close() {
     ::close(fd_);
     fd_ = -1;
   }
+}
+
+void RtmpScriptConn::ShutdownSend() {
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
 }
 
 bool RtmpScriptConn::Fill(int timeout_ms) {
@@ -213,10 +205,10 @@ bool RtmpScriptConn::Handshake() {
   return ReadRaw(kHandshake, &c2_);
 }
 
-bool RtmpScriptConn::SendMessage(int channel, uint8_t type, uint32_t timestamp,
-                                 uint32_t stream_id, const std::string& body, int chunk_size) {
-  std::string out = chunk::Type0(channel, timestamp, static_cast<uint32_t>(body.size()), type,
-                                 stream_id);
+bool RtmpScriptConn::SendMessage(int channel, uint8_t type, uint32_t timestamp, uint32_t stream_id,
+                                 const std::string& body, int chunk_size) {
+  std::string out =
+      chunk::Type0(channel, timestamp, static_cast<uint32_t>(body.size()), type, stream_id);
   for (size_t pos = 0; pos < body.size() || pos == 0; pos += static_cast<size_t>(chunk_size)) {
     if (pos > 0) {
       out += chunk::Type3(channel);
@@ -244,7 +236,8 @@ bool RtmpScriptConn::ReadMessage(RtmpMessage* out, int timeout_ms) {
       std::string ext;
       if (!ReadRaw(channel == 0 ? 1 : 2, &ext, timeout_ms)) return false;
       raw += ext;
-      channel = 64 + static_cast<uint8_t>(ext[0]) + (channel == 1 ? static_cast<uint8_t>(ext[1]) * 256 : 0);
+      channel = 64 + static_cast<uint8_t>(ext[0]) +
+                (channel == 1 ? static_cast<uint8_t>(ext[1]) * 256 : 0);
     }
     ChannelState& st = channels_[channel];
     static const int kRest[4] = {11, 7, 3, 0};
@@ -253,7 +246,8 @@ bool RtmpScriptConn::ReadMessage(RtmpMessage* out, int timeout_ms) {
     raw += h;
     auto be = [&](int off, int n) {
       uint32_t v = 0;
-      for (int i = 0; i < n; ++i) v = (v << 8) | static_cast<uint8_t>(h[static_cast<size_t>(off + i)]);
+      for (int i = 0; i < n; ++i)
+        v = (v << 8) | static_cast<uint8_t>(h[static_cast<size_t>(off + i)]);
       return v;
     };
     bool starts = !st.inProgress;
@@ -267,7 +261,9 @@ bool RtmpScriptConn::ReadMessage(RtmpMessage* out, int timeout_ms) {
     }
     if (header_type == 0) {
       st.streamId = 0;
-      for (int i = 0; i < 4; ++i) st.streamId |= static_cast<uint32_t>(static_cast<uint8_t>(h[static_cast<size_t>(7 + i)])) << (8 * i);
+      for (int i = 0; i < 4; ++i)
+        st.streamId |= static_cast<uint32_t>(static_cast<uint8_t>(h[static_cast<size_t>(7 + i)]))
+                       << (8 * i);
     }
     if (st.extended) {
       std::string ext;
@@ -321,8 +317,8 @@ bool RtmpScriptConn::Accept(RtmpMessage* connect) {
 }
 
 bool RtmpScriptConn::AnswerUntilPlay(double stream_id, std::vector<RtmpMessage>* seen) {
-  auto result_info = amf0::Object({{"level", amf0::String("status")},
-                                   {"code", amf0::String("NetConnection.Connect.Success")}});
+  auto result_info = amf0::Object(
+      {{"level", amf0::String("status")}, {"code", amf0::String("NetConnection.Connect.Success")}});
   if (!SendMessage(3, 20, 0, 0, InvokeResult(1, result_info))) return false;
   RtmpMessage m;
   bool created = false;

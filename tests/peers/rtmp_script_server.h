@@ -66,6 +66,9 @@ class RtmpScriptConn {
   // on the way is appended to *seen (connect not included).
   bool AnswerUntilPlay(double stream_id = 1.0, std::vector<RtmpMessage>* seen = nullptr);
 
+  // Ends the server's sending side; the client reads the end of the stream
+  // while its own messages can still arrive.
+  void ShutdownSend();
   void Close();
 
  private:

@@ -1,14 +1,14 @@
 #include "rtmp/amf_bytes.h"
 
-#include "tests/rtmp/amf_test_bytes.h"
-#include "tests/rtmp/captured_diag.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <string>
+
+#include "tests/rtmp/amf_test_bytes.h"
+#include "tests/rtmp/captured_diag.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ TEST(AMFBytes, ValuesEncodeAsAMF0) {
   ASSERT_EQ(AMFEncodeNamedString(buf, end, "app", "live"), 12);
   EXPECT_EQ(std::string(buf, 12), Bytes({0x00, 0x03}) + "app" + Bytes({0x02, 0x00, 0x04}) + "live");
   ASSERT_EQ(AMFEncodeNamedNumber(buf, end, "x", 15.0), 12);
-  EXPECT_EQ(std::string(buf, 12),
-            Bytes({0x00, 0x01, 'x', 0x00, 0x40, 0x2E, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(std::string(buf, 12), Bytes({0x00, 0x01, 'x', 0x00, 0x40, 0x2E, 0, 0, 0, 0, 0, 0}));
   ASSERT_EQ(AMFEncodeNamedBoolean(buf, end, "fpad", false), 8);
   EXPECT_EQ(std::string(buf, 8), Bytes({0x00, 0x04}) + "fpad" + Bytes({0x01, 0x00}));
 }

@@ -2,10 +2,10 @@
 // and the threshold afterwards.
 #pragma once
 
-#include "rtmp/diag_log.h"
-
 #include <cstdio>
 #include <string>
+
+#include "rtmp/diag_log.h"
 
 class CapturedDiag {
  public:

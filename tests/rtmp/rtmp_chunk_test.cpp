@@ -4,11 +4,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "rtmp/diag_log.h"
 #include "rtmp/rtmp.h"
 #include "tests/peers/rtmp_script_server.h"
 #include "tests/support/child_process.h"
@@ -19,12 +23,14 @@ namespace {
 
 std::string Pattern(size_t n, int seed) {
   std::string s;
-  for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF));
+  for (size_t i = 0; i < n; ++i)
+    s.push_back(static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF));
   return s;
 }
 
 std::string BodyOf(const RTMPPacket& p) {
-  return p.body ? std::string(reinterpret_cast<const char*>(p.body.get()), p.bodySize) : std::string();
+  return p.body ? std::string(reinterpret_cast<const char*>(p.body.get()), p.bodySize)
+                : std::string();
 }
 
 bool ConnectTo(CRTMP& rtmp, int port, int timeout_ms = 10000) {
@@ -110,8 +116,8 @@ std::vector<ChunkCase> ChunkCases() {
   std::vector<ChunkCase> cases;
 
   cases.push_back({"300 bytes in 128-byte chunks",
-                   Type0(4, 500, 300, 9, 1) + b300.substr(0, 128) + Type3(4) + b300.substr(128, 128) +
-                       Type3(4) + b300.substr(256),
+                   Type0(4, 500, 300, 9, 1) + b300.substr(0, 128) + Type3(4) +
+                       b300.substr(128, 128) + Type3(4) + b300.substr(256),
                    {Part(4), Part(4), Whole(4, 9, 500, b300)}});
   cases.push_back({"type-2 delta adds to the channel's last timestamp",
                    Type0(6, 1000, 10, 8, 1) + ten + Type2(6, 40) + ten,
@@ -123,19 +129,19 @@ std::vector<ChunkCase> ChunkCases() {
                    Type0(4, 0xFFFFFF, 4, 9, 1) + four + Type0(4, 7, 4, 9, 1) + four,
                    {Whole(4, 9, 0xFFFFFF, four), Whole(4, 9, 7, four)}});
   cases.push_back({"extended timestamp repeated in continuation chunks",
-                   Type0(4, 0x12345678, 300, 9, 1) + b300.substr(0, 128) + Type3(4) + Be(0x12345678, 4) +
-                       b300.substr(128, 128) + Type3(4) + Be(0x12345678, 4) + b300.substr(256) +
-                       Type0(4, 9, 4, 8, 1) + four,
+                   Type0(4, 0x12345678, 300, 9, 1) + b300.substr(0, 128) + Type3(4) +
+                       Be(0x12345678, 4) + b300.substr(128, 128) + Type3(4) + Be(0x12345678, 4) +
+                       b300.substr(256) + Type0(4, 9, 4, 8, 1) + four,
                    {Part(4), Part(4), Whole(4, 9, 0x12345678, b300), Whole(4, 8, 9, four)}});
   cases.push_back({"extended delta in a type-1 header",
                    Type0(5, 0x01000000, 4, 8, 1) + four + Type1(5, 0x01000000, 4, 8) + four,
                    {Whole(5, 8, 0x01000000, four), Whole(5, 8, 0x02000000, four)}});
-  cases.push_back({"audio and video chunks interleaved",
-                   Type0(4, 0, 300, 8, 1) + a300.substr(0, 128) + Type0(6, 40, 300, 9, 1) +
-                       v300.substr(0, 128) + Type3(4) + a300.substr(128, 128) + Type3(6) +
-                       v300.substr(128, 128) + Type3(4) + a300.substr(256) + Type3(6) +
-                       v300.substr(256),
-                   {Part(4), Part(6), Part(4), Part(6), Whole(4, 8, 0, a300), Whole(6, 9, 40, v300)}});
+  cases.push_back(
+      {"audio and video chunks interleaved",
+       Type0(4, 0, 300, 8, 1) + a300.substr(0, 128) + Type0(6, 40, 300, 9, 1) +
+           v300.substr(0, 128) + Type3(4) + a300.substr(128, 128) + Type3(6) +
+           v300.substr(128, 128) + Type3(4) + a300.substr(256) + Type3(6) + v300.substr(256),
+       {Part(4), Part(6), Part(4), Part(6), Whole(4, 8, 0, a300), Whole(6, 9, 40, v300)}});
   cases.push_back({"two- and three-byte basic headers",
                    Type0(74, 1, 4, 8, 1) + four + std::string("\x01\x10\x02", 3) +
                        Type0(592, 2, 4, 9, 1).substr(3) + four,
@@ -171,8 +177,10 @@ TEST(RtmpReadPacket, ReassemblesChunks) {
     server.Run([&](RtmpScriptConn& conn) {
       if (!conn.Accept()) return;
       conn.Send(c.bytes);
-      if (c.serverCloses) conn.Close();
-      else conn.WaitClosed();
+      if (c.serverCloses)
+        conn.Close();
+      else
+        conn.WaitClosed();
     });
     auto rtmp = std::make_unique<CRTMP>();
     ASSERT_TRUE(ConnectTo(*rtmp, server.port()));
@@ -204,6 +212,98 @@ TEST(RtmpReadPacket, ReassemblesChunks) {
     rtmp->Close();
     server.Join();
   }
+}
+
+// A hostile server: chunk streams built from random messages (random
+// channels, types, sizes, header forms, chunk sizes and AMF-looking bodies),
+// two messages interleaved at a time, then a few bytes flipped. The client
+// must only ever end the stream; the sanitizers watch every access.
+std::string RandomChunkStream(uint32_t seed) {
+  std::mt19937 rng(seed);
+  const uint8_t types[] = {4, 8, 9, 17, 18, 20, 22, 3, 5, 6, 0, 30};
+  const std::string prefixes[] = {amf0::String("onMetaData"),
+                                  amf0::String("onStatus"),
+                                  amf0::String("_result"),
+                                  amf0::String("_onbwcheck"),
+                                  std::string("\x08\x00\x00\x00\x01", 5),
+                                  std::string()};
+  uint32_t chunkSize = 128;
+  std::map<int, bool> started;
+  std::string out;
+  while (out.size() < 96 * 1024) {
+    if (rng() % 16 == 0) {
+      chunkSize = 1 + rng() % 300;
+      out += chunk::Type0(2, 0, 4, 1, 0) + chunk::Be(chunkSize, 4);
+      continue;
+    }
+    struct Msg {
+      int channel;
+      std::string header, ext, body;
+      size_t pos = 0;
+    };
+    std::vector<Msg> msgs;
+    for (int k = 0; k < 2; ++k) {
+      Msg m;
+      m.channel = 3 + static_cast<int>(rng() % 2 == 0 ? rng() % 8 : rng() % 700) + k * 701;
+      uint8_t type = types[rng() % std::size(types)];
+      m.body = prefixes[rng() % std::size(prefixes)];
+      size_t extra = rng() % 3 == 0 ? rng() % 2000 : rng() % 40;
+      for (size_t i = 0; i < extra; ++i)
+        m.body.push_back(static_cast<char>(rng() % 8 == 0 ? 9 : rng()));
+      uint32_t len = static_cast<uint32_t>(m.body.size());
+      uint32_t ts = rng() % 4 == 0 ? 0xFFFFF0 + rng() % 32 : rng() % 5000;
+      if (ts >= 0xFFFFFF) m.ext = chunk::Be(ts, 4);  // repeated in continuation chunks
+      if (!started[m.channel] || rng() % 3 == 0)
+        m.header = chunk::Type0(m.channel, ts, len, type, 1);
+      else
+        m.header = chunk::Type1(m.channel, ts, len, type);
+      started[m.channel] = true;
+      msgs.push_back(std::move(m));
+    }
+    for (bool more = true; more;) {
+      more = false;
+      for (Msg& m : msgs) {
+        if (m.pos > m.body.size() || (m.pos == m.body.size() && m.pos > 0)) continue;
+        out += m.pos == 0 ? m.header : chunk::Type3(m.channel) + m.ext;
+        out += m.body.substr(m.pos, chunkSize);
+        m.pos += m.body.empty() ? 1 : std::min<size_t>(chunkSize, m.body.size() - m.pos);
+        more = true;
+      }
+    }
+  }
+  for (int i = 0; i < 6; ++i) out[rng() % out.size()] = static_cast<char>(rng());
+  return out;
+}
+
+TEST(RtmpReadPacket, SurvivesRandomChunkStreams) {
+  const int savedLevel = DiagLevel;
+  DiagLevel = -1;  // the decoders complain about every bad byte
+  int media = 0;
+  for (uint32_t seed = 1; seed <= 16; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const std::string bytes = RandomChunkStream(seed);
+    RtmpScriptServer server;
+    server.Run([&](RtmpScriptConn& conn) {
+      if (!conn.Accept()) return;
+      conn.Send(bytes);
+      conn.ShutdownSend();
+      conn.WaitClosed();
+    });
+    auto rtmp = std::make_unique<CRTMP>();
+    ASSERT_TRUE(ConnectTo(*rtmp, server.port()));
+    RTMPPacket packet;
+    int result;
+    while ((result = rtmp->GetNextMediaPacket(packet)) == CRTMP::MEDIA_PACKET) {
+      ++media;
+      packet.Reset();
+    }
+    EXPECT_FALSE(rtmp->IsConnected());
+    rtmp->Close();
+    server.Join();
+  }
+  DiagLevel = savedLevel;
+  // The streams are well-formed up to the flipped bytes, so media does arrive.
+  EXPECT_GT(media, 0);
 }
 
 // ------------------------------------------------------------ sending
@@ -282,8 +382,8 @@ TEST(RtmpSendRTMP, CompressesHeadersOnlyWhenFieldsRepeat) {
     ASSERT_TRUE(ConnectTo(*rtmp, server.port()));
     // Channel 3 already carried "connect" with a full header.
     ASSERT_TRUE(SendInvoke(*rtmp, 3, RTMP_HEADER_MEDIUM, 0, InvokeBody(40, 1)));
-    ASSERT_TRUE(SendInvoke(*rtmp, 3, RTMP_HEADER_MEDIUM, c.secondTimestamp,
-                           InvokeBody(c.secondSize, 2)));
+    ASSERT_TRUE(
+        SendInvoke(*rtmp, 3, RTMP_HEADER_MEDIUM, c.secondTimestamp, InvokeBody(c.secondSize, 2)));
     rtmp->Close();
     server.Join();
     EXPECT_EQ(first.headerTypes, std::vector<int>{1});
@@ -338,7 +438,8 @@ TEST(RtmpReadN, AcknowledgesEvery614400Bytes) {
     conn.SendChunkSize(65536);
     std::string all;
     const std::string body = Pattern(kBody, 9);
-    for (int i = 0; i < kMessages; ++i) all += chunk::Type0(4, static_cast<uint32_t>(i) * 40, kBody, 9, 1) + body;
+    for (int i = 0; i < kMessages; ++i)
+      all += chunk::Type0(4, static_cast<uint32_t>(i) * 40, kBody, 9, 1) + body;
     conn.Send(all);
     RtmpMessage m;
     while (conn.ReadMessage(&m))
@@ -410,6 +511,19 @@ TEST(RtmpClose, FromAnotherThreadEndsABlockedRead) {
     EXPECT_FALSE(rtmp->IsConnected());
     server.Join();
   }
+}
+
+TEST(RtmpClose, ReceiveTimeOutEndsTheStream) {
+  RtmpScriptServer server;
+  server.Run([](RtmpScriptConn& conn) {
+    if (conn.Accept()) conn.WaitClosed(20000);  // silent after the connect
+  });
+  auto rtmp = std::make_unique<CRTMP>();
+  ASSERT_TRUE(ConnectTo(*rtmp, server.port(), 200));
+  RTMPPacket packet;
+  EXPECT_EQ(rtmp->GetNextMediaPacket(packet), CRTMP::MEDIA_CLOSED);
+  EXPECT_FALSE(rtmp->IsConnected());
+  server.Join();
 }
 
 }  // namespace

@@ -168,16 +168,22 @@ TEST(RtmpCommands, ServerMessagesDuringPlay) {
     bool connected;
   };
   const Case cases[] = {
-      {"stream not found", 20, OnStatus("NetStream.Play.StreamNotFound", "error"), CRTMP::MEDIA_CLOSED, false},
+      {"stream not found", 20, OnStatus("NetStream.Play.StreamNotFound", "error"),
+       CRTMP::MEDIA_CLOSED, false},
       {"play failed", 20, OnStatus("NetStream.Play.Failed", "error"), CRTMP::MEDIA_CLOSED, false},
       {"play stop", 20, OnStatus("NetStream.Play.Stop"), CRTMP::MEDIA_END, false},
       {"play complete", 20, OnStatus("NetStream.Play.Complete"), CRTMP::MEDIA_END, false},
-      {"play stop as an AMF3 command", 17, B("00") + OnStatus("NetStream.Play.Stop"), CRTMP::MEDIA_END, false},
-      {"server asks to close", 20, amf0::String("close") + amf0::Number(0) + amf0::Null(), CRTMP::MEDIA_CLOSED, false},
-      {"play start is only logged", 20, OnStatus("NetStream.Play.Start"), CRTMP::MEDIA_PACKET, true},
-      {"an error result is only logged", 20, amf0::String("_error") + amf0::Number(3) + amf0::Null(), CRTMP::MEDIA_PACKET, true},
+      {"play stop as an AMF3 command", 17, B("00") + OnStatus("NetStream.Play.Stop"),
+       CRTMP::MEDIA_END, false},
+      {"server asks to close", 20, amf0::String("close") + amf0::Number(0) + amf0::Null(),
+       CRTMP::MEDIA_CLOSED, false},
+      {"play start is only logged", 20, OnStatus("NetStream.Play.Start"), CRTMP::MEDIA_PACKET,
+       true},
+      {"an error result is only logged", 20,
+       amf0::String("_error") + amf0::Number(3) + amf0::Null(), CRTMP::MEDIA_PACKET, true},
       {"an undecodable invoke is skipped", 20, B("02 00 30") + "short", CRTMP::MEDIA_PACKET, true},
-      {"an invoke without a method name is skipped", 20, amf0::Number(1), CRTMP::MEDIA_PACKET, true},
+      {"an invoke without a method name is skipped", 20, amf0::Number(1), CRTMP::MEDIA_PACKET,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -196,7 +202,8 @@ TEST(RtmpCommands, ServerMessagesDuringPlay) {
     EXPECT_EQ(rtmp->IsConnected(), c.connected);
     if (c.result == CRTMP::MEDIA_PACKET) {
       EXPECT_EQ(packet.packetType, RTMP_PACKET_VIDEO);
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(packet.body.get()), packet.bodySize), kVideo);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(packet.body.get()), packet.bodySize),
+                kVideo);
       EXPECT_TRUE(rtmp->IsPlaying());
     }
     rtmp->Close();
@@ -205,12 +212,11 @@ TEST(RtmpCommands, ServerMessagesDuringPlay) {
 }
 
 TEST(RtmpCommands, SubscribeAndPlayArguments) {
-  const std::string play = B("02 00 04") + "play" + B("00 00 00 00 00 00 00 00 00 05") +
-                           B("02 00 04") + "clip";
+  const std::string play =
+      B("02 00 04") + "play" + B("00 00 00 00 00 00 00 00 00 05") + B("02 00 04") + "clip";
   const std::string zero = B("00 00 00 00 00 00 00 00 00");
   auto subscribe = [](const std::string& path) {
-    return B("02 00 0b") + "FCSubscribe" + B("00 00 00 00 00 00 00 00 00 05") +
-           amf0::String(path);
+    return B("02 00 0b") + "FCSubscribe" + B("00 00 00 00 00 00 00 00 00 05") + amf0::String(path);
   };
   struct Case {
     const char* name;
@@ -266,11 +272,12 @@ std::string FlvTag(uint8_t type, const std::string& data) {
 }
 
 TEST(RtmpCommands, MetadataAndAggregates) {
-  const std::string cue = amf0::String("onCuePoint") + amf0::Object({{"duration", amf0::Number(5)}});
-  const std::string meta = amf0::String("onMetaData") +
-                           amf0::EcmaArray({{"duration", amf0::Number(60)},
-                                            {"filesize", amf0::Number(12345)},
-                                            {"width", amf0::Number(160)}});
+  const std::string cue =
+      amf0::String("onCuePoint") + amf0::Object({{"duration", amf0::Number(5)}});
+  const std::string meta =
+      amf0::String("onMetaData") + amf0::EcmaArray({{"duration", amf0::Number(60)},
+                                                    {"filesize", amf0::Number(12345)},
+                                                    {"width", amf0::Number(160)}});
   const std::string aggregate =
       FlvTag(18, amf0::String("onMetaData") + amf0::EcmaArray({{"duration", amf0::Number(30)}})) +
       FlvTag(9, kVideo);

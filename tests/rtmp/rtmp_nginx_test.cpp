@@ -57,17 +57,18 @@ TEST_P(RtmpNginx, PlaysEveryMediaMessageOfTheFile) {
   auto rtmp = std::make_unique<CRTMP>();
   rtmp->SetBufferMS(36000000);
   const std::string tcUrl = "rtmp://127.0.0.1:" + std::to_string(nginx.port()) + "/vod";
-  ASSERT_TRUE(rtmp->Connect(0, nginx.host(), nginx.port(), c.file, tcUrl.c_str(), nullptr,
-                            nullptr, nginx.app(), nullptr, "LNX 10,0,22,87", nullptr, 0, 0,
-                            false, 12000))
+  ASSERT_TRUE(rtmp->Connect(0, nginx.host(), nginx.port(), c.file, tcUrl.c_str(), nullptr, nullptr,
+                            nginx.app(), nullptr, "LNX 10,0,22,87", nullptr, 0, 0, false, 12000))
       << nginx.ErrorLog();
 
   int media = 0, config = 0, metadata = 0, result;
   RTMPPacket packet;
   while ((result = rtmp->GetNextMediaPacket(packet)) == CRTMP::MEDIA_PACKET) {
     if (packet.packetType == RTMP_PACKET_AUDIO || packet.packetType == RTMP_PACKET_VIDEO) {
-      if (IsCodecConfig(packet)) ++config;
-      else if (packet.bodySize > 0) ++media;
+      if (IsCodecConfig(packet))
+        ++config;
+      else if (packet.bodySize > 0)
+        ++media;
     } else if (packet.packetType == RTMP_PACKET_INFO) {
       ++metadata;
     }

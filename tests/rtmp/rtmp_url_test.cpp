@@ -1,12 +1,12 @@
 #include "rtmp/rtmp_url.h"
 
-#include "rtmp/connection_params.h"
-#include "tests/rtmp/captured_diag.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+
+#include "rtmp/connection_params.h"
+#include "tests/rtmp/captured_diag.h"
 
 namespace {
 
@@ -31,10 +31,10 @@ TEST(ParseRtmpUrl, AddressTable) {
       {"rtmpt://host:8080/app/mp4:show.mp4", 0, true, RTMP_PROTOCOL_RTMPT, "host", 8080, "app",
        "mp4:show.mp4", ""},
       {"rtmpt://host/app/x", 0, true, RTMP_PROTOCOL_RTMPT, "host", 80, "app", "x", ""},
-      {"rtmp://host/app/show.f4v", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app",
-       "mp4:show.f4v", ""},
-      {"rtmp://host/app/show.mp4", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app",
-       "mp4:show.mp4", ""},
+      {"rtmp://host/app/show.f4v", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app", "mp4:show.f4v",
+       ""},
+      {"rtmp://host/app/show.mp4", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app", "mp4:show.mp4",
+       ""},
       {"rtmp://host/app/a/b.FLV", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app", "a/b.FLV", ""},
       {"rtmp://host:123456/app/x", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app", "x",
        "\rWARNING: Port number is longer than 5 characters!\n"},
@@ -42,8 +42,8 @@ TEST(ParseRtmpUrl, AddressTable) {
        "\rWARNING: Port number is longer than 5 characters!\n"},
       {"rtmp://host:0/app/x", 4000, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app", "x", ""},
       {"rtmp://host/app/x", 4000, true, RTMP_PROTOCOL_RTMP, "host", 4000, "app", "x", ""},
-      {"rtmp://host/app/clip.mp4?auth=1", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935,
-       "app/clip.mp4", "", ""},
+      {"rtmp://host/app/clip.mp4?auth=1", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app/clip.mp4",
+       "", ""},
       {"rtmp://host", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, kAbsent, kAbsent,
        "\rWARNING: No application or playpath in URL!\n"},
       {"rtmp://host?x=1", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, kAbsent, kAbsent,
@@ -53,8 +53,8 @@ TEST(ParseRtmpUrl, AddressTable) {
        "\rERROR: No playpath found!\n\rWARNING: No playpath in URL!\n"},
       {"rtmp://host/app?token=1/stream?x=2", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "app",
        "stream", ""},
-      {"rtmp://host/ondemand/123/clip", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935,
-       "ondemand/123/", "clip", ""},
+      {"rtmp://host/ondemand/123/clip", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "ondemand/123/",
+       "clip", ""},
       {"rtmp://host/ondemand/abc/clip", 0, true, RTMP_PROTOCOL_RTMP, "host", 1935, "ondemand",
        "abc/clip", ""},
       // No further "/": the ordinary rule.

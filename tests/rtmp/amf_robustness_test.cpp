@@ -1,0 +1,115 @@
+// Every prefix and a bounded number of seeded mutations of valid encodings
+// must decode or fail cleanly; the address sanitizer catches any read past
+// the exact-size buffers.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "rtmp/amf.h"
+#include "rtmp/amf_bytes.h"
+#include "rtmp/rtmp_url.h"
+#include "tests/rtmp/amf_test_bytes.h"
+#include "tests/rtmp/captured_diag.h"
+
+namespace {
+
+constexpr int kMutationsPerSeed = 600;
+
+std::vector<std::string> Seeds() {
+  const std::string number = Bytes({0x00, 0x40, 0x59, 0, 0, 0, 0, 0, 0});
+  const std::string amf3 = Bytes({0x11, 0x0A, 0x2B, 0x03, 'C', 0x03, 'a', 0x03, 'b', 0x04, 0x05,
+                                  0x06, 0x05, 'x', 'y', 0x03, 'd', 0x0A, 0x0B, 0x01, 0x03, 'e',
+                                  0x08, 0x01, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0, 0x01, 0x01});
+  return {
+      // "_result", 1, {fmsVer, capabilities}, {level, code}
+      Bytes({0x02, 0x00, 0x07}) + "_result" + number + Bytes({0x03, 0x00, 0x06}) + "fmsVer" +
+          Bytes({0x02, 0x00, 0x03}) + "FMS" + Bytes({0x00, 0x0C}) + "capabilities" + number +
+          Bytes({0x00, 0x00, 0x09, 0x03, 0x00, 0x05}) + "level" + Bytes({0x02, 0x00, 0x06}) +
+          "status" + Bytes({0x00, 0x00, 0x09}),
+      // "onMetaData", ECMA array with a nested strict array, a date and a long string
+      Bytes({0x02, 0x00, 0x0A}) + "onMetaData" + Bytes({0x08, 0, 0, 0, 3, 0x00, 0x08}) +
+          "duration" + number + Bytes({0x00, 0x09}) + "keyframes" +
+          Bytes({0x03, 0x00, 0x05}) + "times" + Bytes({0x0A, 0, 0, 0, 2}) + number + number +
+          Bytes({0x00, 0x00, 0x09, 0x00, 0x02, 'd', 't', 0x0B}) + number.substr(1) +
+          Bytes({0x00, 0x00, 0x00, 0x01, 'l', 0x0C, 0, 0, 0, 4}) + "long" +
+          Bytes({0x00, 0x01, 'b', 0x01, 0x01, 0x00, 0x00, 0x09}),
+      // a command with an embedded AMF3 object, then null
+      Bytes({0x02, 0x00, 0x04}) + "call" + number + amf3 + Bytes({0x05}),
+  };
+}
+
+std::string Mutate(const std::string& seed, std::mt19937& rng) {
+  std::string out = seed;
+  const int edits = 1 + static_cast<int>(rng() % 4);
+  for (int i = 0; i < edits && !out.empty(); ++i) {
+    const size_t at = rng() % out.size();
+    switch (rng() % 5) {
+      case 0: out[at] = static_cast<char>(rng()); break;
+      case 1: out[at] = static_cast<char>(out[at] ^ (1 << (rng() % 8))); break;
+      case 2: out.insert(at, 1, static_cast<char>(rng())); break;
+      case 3: out.erase(at, 1); break;
+      case 4: out.resize(at); break;
+    }
+  }
+  return out;
+}
+
+// Decodes the bytes every way the engine does and checks that a success
+// never claims more than it was given.
+void DecodeEveryWay(const std::string& bytes) {
+  ExactBuffer buf(bytes);
+  const int size = buf.size();
+  for (bool names : {false, true}) {
+    AMFObject obj;
+    const int used = obj.Decode(buf.data(), size, names);
+    EXPECT_LE(used, size);
+    EXPECT_GE(used, -1);
+    obj.Dump();
+    AMFObjectProperty prop;
+    const int one = prop.Decode(buf.data(), size, names);
+    EXPECT_LE(one, size);
+    AMFObjectProperty prop3;
+    EXPECT_LE(prop3.AMF3Decode(buf.data(), size, names), size);
+  }
+  AMFObject amf3;
+  EXPECT_LE(amf3.AMF3Decode(buf.data(), size, true), size);
+}
+
+TEST(AMFRobustness, PrefixesAndSeededMutations) {
+  CapturedDiag quiet(5);  // formats every line the decoder can write, dump included
+  std::mt19937 rng(20261210);
+  for (const std::string& seed : Seeds()) {
+    AMFObject whole;
+    ASSERT_EQ(whole.Decode(seed.data(), static_cast<int>(seed.size()), false),
+              static_cast<int>(seed.size()));
+    for (size_t n = 0; n <= seed.size(); ++n) DecodeEveryWay(seed.substr(0, n));
+    for (int i = 0; i < kMutationsPerSeed; ++i) DecodeEveryWay(Mutate(seed, rng));
+  }
+}
+
+TEST(RtmpUrlRobustness, PrefixesAndSeededMutations) {
+  CapturedDiag quiet(DIAG_DEBUG);
+  std::mt19937 rng(1935);
+  const std::string seeds[] = {"rtmpt://host:8080/app?token=1/stream?x=2",
+                               "rtmp://host/ondemand/123/clip.mp4",
+                               "rtmp://host/app/x?slist=a.flv&b=1"};
+  for (const std::string& seed : seeds) {
+    std::vector<std::string> inputs;
+    for (size_t n = 0; n <= seed.size(); ++n) inputs.push_back(seed.substr(0, n));
+    for (int i = 0; i < kMutationsPerSeed; ++i) inputs.push_back(Mutate(seed, rng));
+    for (const std::string& url : inputs) {
+      RtmpProtocol protocol;
+      std::optional<std::string> host, app, playpath;
+      int port = 0;
+      const bool ok = ParseRtmpUrl(url, protocol, host, port, playpath, app);
+      if (ok && host && protocol <= RTMP_PROTOCOL_RTMPT) {
+        EXPECT_FALSE(host->empty()) << url;
+        EXPECT_NE(port, 0) << url;
+      }
+    }
+  }
+}
+
+}  // namespace
