@@ -1,0 +1,218 @@
+#include "core/task_list_file.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "core/xml_file.h"
+#include "platform/atomic_file_writer.h"
+#include "platform/local_time.h"
+
+namespace {
+
+// Cuts to at most kTaskListMaxValue bytes without splitting a UTF-8 sequence.
+void CutValue(std::string& text) {
+  if (text.size() <= kTaskListMaxValue) return;
+  size_t end = kTaskListMaxValue;
+  // A sequence is at most 4 bytes; further back the text was not UTF-8 anyway.
+  for (int k = 0; k < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++k) --end;
+  text.resize(end);
+}
+
+// All text below the element, as one value, in the form the writer gives it.
+std::string ElementText(pugi::xml_node element) {
+  std::string text;
+  // Iterative: a hostile file may nest deeper than the stack allows.
+  pugi::xml_node n = element.first_child();
+  while (n && text.size() <= kTaskListMaxValue) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
+    if (n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && n != element && !n.next_sibling()) n = n.parent();
+    if (!n || n == element) break;
+    n = n.next_sibling();
+  }
+  // A file from elsewhere may hold bytes or characters that ours never
+  // holds; reading them as they will be written keeps load and save in step.
+  text = CXMLFile::ToXmlText(text);
+  CutValue(text);
+  return text;
+}
+
+// The C library's rule: leading blanks, a sign, digits up to the first
+// other character, 0 without digits. Out-of-range values saturate.
+int32_t ParseDecimal(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t v = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    v = v * 10 + (text[i] - '0');
+    if (v > static_cast<int64_t>(INT32_MAX) + 1) break;
+  }
+  if (negative) v = -v;
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\n\v\f\r";
+  size_t b = text.find_first_not_of(blanks);
+  if (b == std::string::npos) return {};
+  size_t e = text.find_last_not_of(blanks);
+  return text.substr(b, e - b + 1);
+}
+
+bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, DataRecord* r) {
+  pugi::xml_node values[kTaskListValueCount];
+  int count = 0;
+  for (pugi::xml_node c = task.first_child(); c && count < kTaskListValueCount; c = c.next_sibling())
+    if (c.type() == pugi::node_element) values[count++] = c;
+  if (count < kTaskListValueCount) return false;
+
+  auto text = [&](int i) { return ElementText(values[i]); };
+  auto number = [&](int i) { return ParseDecimal(ElementText(values[i])); };
+
+  // values[0] is the TaskIndex of the run that wrote the file: not used.
+  int32_t status = number(1);
+  // Nothing is downloading or stopping yet in a new run.
+  if (status == Stopping) status = Paused;
+  if (!resume_task && (status == Downloading || status == Retrying)) status = Paused;
+  r->DownStatus = status;
+  r->FileName = text(2);
+  r->TempFile = text(3);
+  r->URL = Trim(text(4));
+  r->Referer = Trim(text(5));
+  r->UserAgent = text(6);
+  r->CreateTime = text(7);
+  if (r->CreateTime.empty()) r->CreateTime = now;
+  r->FinishTime = text(8);
+  if (r->FinishTime.empty()) r->FinishTime = now;
+  r->FileBytes = number(9);
+  r->DownBytes = number(10);
+  r->Progress = text(11);
+  r->Width = number(12);
+  r->Height = number(13);
+  r->Duration = text(14);
+  r->SaveDir = text(15);
+  r->SortIndex = number(16);
+  r->RTMPHost = text(17);
+  r->RTMPApp = text(18);
+  r->RTMPPlayPath = text(19);
+  r->RTMPTHost = text(20);
+  r->RTMPTApp = text(21);
+  r->RTMPTPlayPath = text(22);
+  return true;
+}
+
+// The next save writes only what was loaded; tasks the loader had to leave
+// out survive in a copy of the file as it was.
+void KeepUnreadCopy(const std::string& path, const std::string& copy) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) return;
+  platform::AtomicFileWriter writer;
+  if (writer.Begin(copy) && writer.Write(bytes.data(), bytes.size())) writer.Commit();
+}
+
+class TaskWriter {
+ public:
+  TaskWriter(CXMLFile& xml, int index) : xml_(xml), path_("Task-" + std::to_string(index)) {}
+
+  void Text(const char* name, const std::string& value) {
+    std::string v = CXMLFile::ToXmlText(value);
+    CutValue(v);
+    ok_ = xml_.SetValue(path_, name, v) && ok_;
+  }
+  void Number(const char* name, int32_t value) { ok_ = xml_.SetValue(path_, name, value) && ok_; }
+  bool ok() const { return ok_; }
+
+ private:
+  CXMLFile& xml_;
+  std::string path_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) {
+  const std::string path = folder + kTaskListFileName;
+  CXMLFile xml;
+  if (!xml.Open(path, "Tasks")) return -1;
+  pugi::xml_node root = xml.Root();
+  if (!root) {
+    KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);
+    return 0;
+  }
+
+  const std::string now = platform::NowText();
+  int loaded = 0;
+  int32_t largest_sort = model.LastSortIndex;
+  for (pugi::xml_node task = root.first_child(); task; task = task.next_sibling()) {
+    if (task.type() != pugi::node_element) continue;
+    if (!task.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; })) continue;
+    DataRecord record;
+    if (!ReadTask(task, resume_task, now, &record)) {
+      KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);
+      break;
+    }
+    record.TaskIndex = ++model.LastTaskIndex;
+    largest_sort = std::max(largest_sort, record.SortIndex);
+    model.tasks.push_back(std::move(record));
+    ++loaded;
+  }
+  model.LastSortIndex = largest_sort;
+  return loaded;
+}
+
+bool SaveTaskList(const DataModel& model, const std::string& folder) {
+  platform::AtomicFileWriter writer;
+  return SaveTaskList(model, folder, writer);
+}
+
+bool SaveTaskList(const DataModel& model, const std::string& folder,
+                  platform::AtomicFileWriter& writer) {
+  const std::string path = folder + kTaskListFileName;
+  // A file that does not parse may still hold the user's tasks: keep it.
+  CXMLFile xml;
+  if (!xml.Open(path, "Tasks")) return false;
+  if (!xml.Reset()) return false;
+
+  bool ok = true;
+  int i = 0;
+  for (const DataRecord& r : model.tasks) {
+    TaskWriter w(xml, i++);
+    w.Number("TaskIndex", r.TaskIndex);
+    w.Number("DownStatus", r.DownStatus == Stopping ? Paused : r.DownStatus);
+    w.Text("FileName", r.FileName);
+    w.Text("TempFile", r.TempFile);
+    w.Text("URL", r.URL);
+    w.Text("Referer", r.Referer);
+    w.Text("UserAgent", r.UserAgent);
+    w.Text("CreateTime", r.CreateTime);
+    w.Text("FinishTime", r.FinishTime);
+    w.Number("FileBytes", r.FileBytes);
+    w.Number("DownBytes", r.DownBytes);
+    w.Text("Progress", r.Progress);
+    w.Number("Width", r.Width);
+    w.Number("Height", r.Height);
+    w.Text("Duration", r.Duration);
+    w.Text("SaveDir", r.SaveDir);
+    w.Number("SortIndex", r.SortIndex);
+    w.Text("RTMPHost", r.RTMPHost);
+    w.Text("RTMPApp", r.RTMPApp);
+    w.Text("RTMPPlayPath", r.RTMPPlayPath);
+    w.Text("RTMPTHost", r.RTMPTHost);
+    w.Text("RTMPTApp", r.RTMPTApp);
+    w.Text("RTMPTPlayPath", r.RTMPTPlayPath);
+    ok = w.ok() && ok;
+  }
+  // A document missing values would stop the next load part-way: keep the old file.
+  if (!ok) return false;
+  return xml.Save(path, writer);
+}

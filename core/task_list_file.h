@@ -1,0 +1,43 @@
+// Task.dat: the task list kept across runs, an XML file in the program folder.
+//
+//   <?xml version="1.0" encoding="UTF-8"?><Tasks><Task-0><TaskIndex>1</TaskIndex>
+//   <DownStatus>4</DownStatus>...</Task-0><Task-1>...</Task-1></Tasks>
+//
+// Each task element holds 23 value elements in a fixed order, read by
+// position: names below the root are not looked at.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "core/data_model.h"
+
+namespace platform {
+class AtomicFileWriter;
+}
+
+inline constexpr char kTaskListFileName[] = "Task.dat";
+// A copy of a Task.dat whose tasks could not all be read, made at loading.
+inline constexpr char kTaskListUnreadCopyName[] = "Task.dat.unread";
+inline constexpr int kTaskListValueCount = 23;
+// Longest value kept, in bytes; longer ones are cut at a character boundary.
+inline constexpr size_t kTaskListMaxValue = 32766;
+
+// Appends the tasks of `folder` + "Task.dat" to the model, numbering them
+// from model.LastTaskIndex + 1 and raising LastSortIndex to the largest
+// SortIndex read. Without `resume_task`, tasks that were downloading or
+// retrying come back paused. A missing file loads nothing. Loading stops at
+// a task element with fewer than 23 values; when that leaves tasks unread,
+// or the root has another name, the file is first copied to
+// "Task.dat.unread" so the next save cannot lose them. Returns the
+// number of tasks loaded, or -1 when the file cannot be read or parsed (the
+// reason has gone to the message box, and nothing is loaded).
+int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task);
+
+// Writes the whole model to `folder` + "Task.dat" through a temporary file
+// renamed over it: the file is always either the old or the new complete
+// list. A file on disk that cannot be parsed is reported and left alone.
+// Returns false when nothing was written.
+bool SaveTaskList(const DataModel& model, const std::string& folder);
+bool SaveTaskList(const DataModel& model, const std::string& folder,
+                  platform::AtomicFileWriter& writer);

@@ -1,0 +1,71 @@
+// Small access class for an XML file with one root element: open or create,
+// set values by element path, save, and walk the tree for reading.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace platform {
+class AtomicFileWriter;
+}
+
+class CXMLFile {
+ public:
+  CXMLFile();
+  virtual ~CXMLFile();
+  CXMLFile(const CXMLFile&) = delete;
+  CXMLFile& operator=(const CXMLFile&) = delete;
+
+  // Loads the file when it exists, else starts a document holding only the
+  // declaration and an empty root (named "Tasks" when `root` is empty). A
+  // file that cannot be read or parsed is reported in a message box with the
+  // parser's reason (caption "Error") and gives false. Opening twice fails.
+  bool Open(const std::string& path, const std::string& root = "");
+
+  // Starts over with an empty document whose root is "Tasks". The file on
+  // disk stays as it is until Save replaces it.
+  bool Reset();
+
+  // Finds or creates root/element_path/name (each part of the slash-separated
+  // path is created when missing) and sets its text.
+  bool SetValue(const std::string& element_path, const std::string& name, std::string_view text);
+  // The same with the number written in decimal.
+  bool SetValue(const std::string& element_path, const std::string& name, int32_t value);
+
+  // Writes the document to `path` through a temporary file renamed over it,
+  // so a failure leaves the old file whole.
+  bool Save(const std::string& path);
+  bool Save(const std::string& path, platform::AtomicFileWriter& writer);
+
+  bool IsOpen() const { return doc_ != nullptr; }
+  // The root element when it carries the name given at Open; else empty.
+  // For reading: changes go through SetValue.
+  pugi::xml_node Root() const;
+  // The message of the last load failure.
+  const std::string& ErrorText() const { return error_; }
+
+  // Text the document can hold and any XML 1.0 reader can read back: valid
+  // UTF-8 (each stray byte becomes U+FFFD), without the control characters
+  // XML 1.0 cannot carry (all below 0x20 except tab, LF and CR) and without
+  // U+FFFE and U+FFFF.
+  static std::string ToXmlText(std::string_view text);
+
+ private:
+  bool CreateEmpty(const std::string& root);
+  pugi::xml_node FindOrCreate(const std::string& element_path, const std::string& name);
+
+  // Child elements by name, per parent reached through SetValue; the first of
+  // several with one name wins. Changes made through Root() are not seen.
+  using ChildIndex = std::unordered_map<std::string, pugi::xml_node>;
+  std::unordered_map<pugi::xml_node_struct*, ChildIndex> index_;
+
+  std::unique_ptr<pugi::xml_document> doc_;
+  std::string path_;
+  std::string root_;
+  std::string error_;
+};

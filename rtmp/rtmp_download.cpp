@@ -1,0 +1,295 @@
+#include "rtmp/rtmp_download.h"
+
+#include <cinttypes>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/stream_worker.h"
+#include "core/task_event_codes.h"
+#include "platform/tick_count.h"
+#include "rtmp/rtmp.h"
+#include "rtmp/stream_address.h"
+
+CRTMPDownload::~CRTMPDownload() {
+  if (file) fclose(file);
+}
+
+CRTMP* CRTMPDownload::NewConnection() { return new (std::nothrow) CRTMP(); }
+
+bool CRTMPDownload::ReportStart() {
+  if (!worker->Report(TE_RESOLVING, 0, 3, "")) {
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  if (!host || !*host) {
+    worker->Report(TE_URL_INVALID, 0, 3,
+                   "You must specify a url (-r \"rtmp://host[:port]/playpath\") containing a "
+                   "hostname.");
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  if (!playpath || !*playpath) {
+    worker->Report(TE_URL_INVALID, 0, 3,
+                   "You must specify a url (-r \"rtmp://host[:port]/playpath\") containing a "
+                   "playpath.");
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  return true;
+}
+
+bool CRTMPDownload::AllocateOutputBuffer() {
+  buffer.reset(new (std::nothrow) uint8_t[kOutputBufferSize]());
+  bufferSize = buffer ? kOutputBufferSize : 0;
+  return buffer != nullptr;
+}
+
+void CRTMPDownload::Publish(MediaSource* source) { worker->PublishStreamClient(source); }
+
+bool CRTMPDownload::WriteAll(const uint8_t* data, size_t size) {
+  return fwrite(data, 1, size, file) == size;
+}
+
+bool CRTMPDownload::OpenTemporaryFile(MediaSource& source) {
+  if (resume) {
+    file = fopen(tempPath, "r+b");
+    if (file) {
+      const int inspected = InspectFile(file, &source);
+      if (inspected == INSPECT_CONTINUE) {
+        fresh_ = false;
+        return true;
+      }
+      if (inspected == INSPECT_UNUSABLE) {
+        result = ATTEMPT_FILE_UNUSABLE;
+        return false;
+      }
+    }
+  }
+  resume = false;
+  fresh_ = true;
+  resumeTimestamp = 0;
+  metadata.reset();
+  resumeFrame.reset();
+  if (file) {
+    fclose(file);
+    file = nullptr;
+  }
+  file = fopen(tempPath, "wb");
+  if (!file) {
+    worker->Report(TE_CREATE_FAILED, 0, 3, "Failed to create temporary file.");
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  if (!worker->Report(TE_FILE_CREATED, 3, 1, "Create temporary file successfully.")) {
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  return true;
+}
+
+bool CRTMPDownload::AfterConnect(bool firstAttempt) {
+  if (worker->CheckAbort()) {
+    result = ATTEMPT_ABORTED;
+    return false;
+  }
+  if (firstAttempt && (!worker->Report(TE_CONNECTED, 0, 0, "Connected.") ||
+                       !worker->Report(TE_RECEIVING, 0, 0, "Start receiving data ..."))) {
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  return true;
+}
+
+bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
+  result = ATTEMPT_COMPLETED;
+  if (fresh_) {
+    uint8_t header[kFlvHeaderSize];
+    WriteHeader(header);
+    if (fseeko(file, 0, SEEK_SET) != 0 || !WriteAll(header, sizeof header)) {
+      worker->Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+      result = ATTEMPT_FAILED;
+      return false;
+    }
+    byteCount_ = kFlvHeaderSize;
+  } else {
+    byteCount_ = 0;
+    const int64_t here = ftello(file);
+    if (fseeko(file, 0, SEEK_END) == 0) byteCount_ = ftello(file);
+    if (here < 0 || fseeko(file, here, SEEK_SET) != 0) {
+      worker->Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+      result = ATTEMPT_FAILED;
+      return false;
+    }
+  }
+  lastUpdateTick_ = platform::TickCountMs();
+  lastUpdateBytes_ = byteCount_;
+  progressStarted_ = true;
+  ResetResumeFilter();
+
+  int n = 0;
+  uint32_t timestamp = 0;
+  do {
+    if (worker->CheckAbort()) {
+      result = ATTEMPT_ABORTED;
+      return false;
+    }
+    n = NextTag(source, timestamp);
+    if (n == kSeekOvershot) return true;
+    if (n > 0) {
+      if (!WriteAll(buffer.get(), size_t(n))) {
+        worker->Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+        result = ATTEMPT_FAILED;
+        return false;
+      }
+      byteCount_ += n;
+      if (duration <= 0) duration = source.GetDuration();
+      if (worker->TotalSize() == 0) worker->SetTotalSize(int32_t(source.GetFileSize()));
+      if (duration > 0) {
+        if (double(bufferTime) < duration * 1000) {
+          bufferTime = int32_t(duration * 1000) + 5000;
+          source.SetBufferMS(bufferTime);
+          source.UpdateBufferMS();
+        }
+        percent = double(timestamp) / (duration * 10);
+        if (percent > 100) percent = 100;
+      }
+    }
+    if (uint32_t(platform::TickCountMs() - lastUpdateTick_) > kProgressIntervalMs) {
+      ProgressUpdate(tunnelled);
+      if (result == ATTEMPT_ABORTED) return false;
+    }
+  } while (n >= 0 && source.IsConnected());
+
+  if (fresh_ && mediaFlags != (kFlagsAudio | kFlagsVideo)) {
+    const int64_t here = ftello(file);
+    if (fseeko(file, 4, SEEK_SET) == 0) WriteAll(&mediaFlags, 1);
+    if (here >= 0) fseeko(file, here, SEEK_SET);
+  }
+  if (!fresh_ && n == -2) {
+    worker->Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
+    result = ATTEMPT_FAILED;
+    return false;
+  }
+  if ((duration > 0 && percent > 99.9) || n == 0) {
+    worker->SetTotalSize(worker->Downloaded());
+    result = worker->Report(TE_COMPLETED, 3, 1, "Download Completed.") ? ATTEMPT_COMPLETED
+                                                                       : ATTEMPT_FAILED;
+    return false;
+  }
+  // The connection closed right after a write: an abort, or a break to be
+  // continued. Stopping quietly here would leave the task without an outcome.
+  if (n > 0 && worker->CheckAbort()) {
+    result = ATTEMPT_ABORTED;
+    return false;
+  }
+  result = ATTEMPT_BROKEN;
+  return false;
+}
+
+void CRTMPDownload::ProgressUpdate(bool tunnelled) {
+  const uint32_t now = platform::TickCountMs();
+  const uint32_t since = now - lastUpdateTick_;
+  if (since > 0) worker->SetSpeed(int32_t((byteCount_ - lastUpdateBytes_) * 1000 / since));
+  const int32_t total = worker->TotalSize();
+  worker->SetDownloaded(total > 0 ? int32_t(double(total) * percent / 100) : int32_t(byteCount_));
+  const int32_t elapsed = int32_t((now - worker->StartTick()) / 1000);
+  worker->SetElapsed(elapsed);
+  if (total == 0) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%4.2f", percent);
+    const int32_t left = percent > 0 ? int32_t(elapsed * (100 - percent) / percent) : 0;
+    worker->PublishStreamProgress(tunnelled, text, left);
+  }
+  lastUpdateTick_ = now;
+  lastUpdateBytes_ = byteCount_;
+  if (result != ATTEMPT_ABORTED && worker->CheckAbort()) result = ATTEMPT_ABORTED;
+}
+
+void CRTMPDownload::Cleanup(bool tunnelled) {
+  if (file) {
+    fclose(file);
+    file = nullptr;
+  }
+  // A last update, whose abort check only matters when the loop would go on:
+  // an outcome already reported must not get a second one.
+  if (progressStarted_ &&
+      uint32_t(platform::TickCountMs() - lastUpdateTick_) > kProgressIntervalMs) {
+    const int32_t before = result;
+    ProgressUpdate(tunnelled);
+    if (before != ATTEMPT_FILE_UNUSABLE && before != ATTEMPT_BROKEN) result = before;
+  }
+  Publish(nullptr);
+}
+
+bool CRTMPDownload::ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt) {
+  if (rtmp.Connect(protocol, hostName.c_str(), port, playpath, tcUrl ? tcUrl->c_str() : nullptr,
+                   nullptr, nullptr, app, nullptr, flashVer, nullptr, seek, 0, false,
+                   receiveTimeoutMs))
+    return true;
+  if (worker->CheckAbort()) {
+    result = ATTEMPT_ABORTED;
+  } else {
+    worker->Report(TE_CONNECT_FAILED, 0, 3,
+                   firstAttempt ? "Failed to connect to the server." : "Connection broken.");
+    result = ATTEMPT_FAILED;
+  }
+  return false;
+}
+
+int CRTMPDownload::Run(bool firstAttempt) {
+  if (!ReportStart()) return result;
+  protocol = RTMP_PROTOCOL_RTMP;
+  flashVer = kRecorderFlashVer;
+  SplitHostPort(host, kRtmpRecorderPort, hostName, port);
+  if (app && *app) tcUrl = BuildTcUrl(RTMP_PROTOCOL_RTMP, hostName, port, app);
+
+  // Without the buffer or the connection object nothing is touched: the
+  // file stays as it is for a later try.
+  std::unique_ptr<CRTMP> rtmp;
+  if (AllocateOutputBuffer()) rtmp.reset(makeConnection());
+  if (!rtmp) {
+    worker->Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
+    buffer.reset();
+    return result = ATTEMPT_FAILED;
+  }
+  auto source = std::make_unique<MediaSourceOf<CRTMP>>(*rtmp);
+  Publish(source.get());
+  rtmp->SetBufferMS(bufferTime);
+
+  if (OpenTemporaryFile(*source)) {
+    if (firstAttempt) {
+      char line[320];
+      std::snprintf(line, sizeof line, "Connecting %.255s:%d...", hostName.c_str(), port);
+      worker->AddLog(0, 0, line);
+    }
+    if (ConnectRtmp(*rtmp, resume ? double(resumeTimestamp) : 0, firstAttempt) &&
+        AfterConnect(firstAttempt) && Record(*source, false)) {
+      // The server keeps the file's timeline and started after the keyframe
+      // asked for: ask once more from just before it, on a new connection
+      // (a used one still expects answers to its earlier calls).
+      Publish(nullptr);
+      rtmp->Close();
+      rtmp.reset(makeConnection());
+      if (!rtmp) {
+        worker->Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
+        result = ATTEMPT_FAILED;
+      } else {
+        source = std::make_unique<MediaSourceOf<CRTMP>>(*rtmp);
+        Publish(source.get());
+        rtmp->SetBufferMS(bufferTime);
+        if (ConnectRtmp(*rtmp, double(resumeTimestamp - 1), false) && Record(*source, false)) {
+          worker->Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
+          result = ATTEMPT_FAILED;
+        }
+      }
+    }
+  }
+  Cleanup(false);
+  if (rtmp) rtmp->Close();
+  source.reset();
+  rtmp.reset();
+  buffer.reset();
+  tcUrl.reset();
+  return result;
+}
