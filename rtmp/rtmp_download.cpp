@@ -24,15 +24,19 @@ bool CRTMPDownload::ReportStart() {
   }
   if (!host || !*host) {
     worker->Report(TE_URL_INVALID, 0, 3,
-                   "You must specify a url (-r \"rtmp://host[:port]/playpath\") containing a "
-                   "hostname.");
+                   tunnelled ? "You must specify a url (-r \"rtmpt://host[:port]/playpath\") "
+                               "containing a hostname."
+                             : "You must specify a url (-r \"rtmp://host[:port]/playpath\") "
+                               "containing a hostname.");
     result = ATTEMPT_FAILED;
     return false;
   }
   if (!playpath || !*playpath) {
     worker->Report(TE_URL_INVALID, 0, 3,
-                   "You must specify a url (-r \"rtmp://host[:port]/playpath\") containing a "
-                   "playpath.");
+                   tunnelled ? "You must specify a url (-r \"rtmpt://host[:port]/playpath\") "
+                               "containing a playpath."
+                             : "You must specify a url (-r \"rtmp://host[:port]/playpath\") "
+                               "containing a playpath.");
     result = ATTEMPT_FAILED;
     return false;
   }

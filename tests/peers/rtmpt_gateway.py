@@ -12,9 +12,11 @@ followed by whatever the RTMP server sent since the last answer. The hint
 grows while a session's answers stay empty and drops back once data flows.
 
 Options for faults:
-  --cut-after N   the first session's HTTP connection and RTMP connection are
-                  dropped without an answer once N bytes of RTMP data have
-                  gone to the client (later sessions run normally)
+  --cut-after N[,N...]
+                  the i-th session opened is dropped (its HTTP connection
+                  and its RTMP connection, without an answer) once the i-th
+                  count of RTMP data bytes has gone to the client; sessions
+                  beyond the list run normally
   --log FILE      one line per request and per answer
 """
 
@@ -38,6 +40,7 @@ class Session:
         self.closed = False
         self.empty_answers = 0
         self.sent_to_client = 0
+        self.cut_after = None
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
 
@@ -73,7 +76,7 @@ class Gateway:
         self.sessions = {}
         self.lock = threading.Lock()
         self.next_id = 1
-        self.cut_done = args.cut_after is None
+        self.cuts = [int(n) for n in args.cut_after.split(",")] if args.cut_after else []
         self.log_file = open(args.log, "a", buffering=1) if args.log else None
 
     def log(self, text):
@@ -191,10 +194,11 @@ class Gateway:
         rtmp.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         with self.lock:
             sid = "%d%08X" % (self.next_id, int.from_bytes(os.urandom(4), "big"))
-            first = self.next_id == 1
+            index = self.next_id - 1
             self.next_id += 1
-            self.sessions[sid] = Session(sid, rtmp)
-            self.sessions[sid].cut_this = first
+            session = Session(sid, rtmp)
+            session.cut_after = self.cuts[index] if index < len(self.cuts) else None
+            self.sessions[sid] = session
         self.answer(conn, 200, (sid + "\n").encode("ascii"))
         return True
 
@@ -215,10 +219,9 @@ class Gateway:
             session.close()
             self.answer(conn, 404, b"")
             return True
-        if getattr(session, "cut_this", False) and self.args.cut_after is not None:
-            if session.sent_to_client + len(data) >= self.args.cut_after:
+        if session.cut_after is not None:
+            if session.sent_to_client + len(data) >= session.cut_after:
                 self.log("CUT %s after %d bytes" % (session.sid, session.sent_to_client))
-                self.cut_done = True
                 with self.lock:
                     self.sessions.pop(session.sid, None)
                 session.close()
@@ -242,7 +245,7 @@ def main():
     parser = argparse.ArgumentParser(description="RTMPT gateway in front of an RTMP server")
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--rtmp-port", type=int, required=True)
-    parser.add_argument("--cut-after", type=int, default=None)
+    parser.add_argument("--cut-after", default=None)
     parser.add_argument("--max-body", type=int, default=65536)
     parser.add_argument("--max-hint", type=int, default=8)
     parser.add_argument("--wait-ms", type=int, default=20)
