@@ -20,6 +20,22 @@ bool ReadAt(FILE* file, int64_t pos, void* out, size_t n) {
 
 }  // namespace
 
+uint32_t CRTMPDownload::PreviousMatch(FILE* f, int64_t pos, int64_t usableEnd) const {
+  // Only where a second request has to start; any doubt gives 0.
+  uint8_t word[4];
+  uint8_t tag[12];
+  while (pos >= kFlvHeaderSize + 11 && ReadAt(f, pos - 4, word, 4)) {
+    const uint32_t prevTagSize = Read32(word);
+    if (prevTagSize < 11 || int64_t(prevTagSize) > usableEnd - 17) return 0;
+    const int64_t tagStart = pos - 4 - int64_t(prevTagSize);
+    if (tagStart < 0 || !ReadAt(f, tagStart, tag, sizeof tag)) return 0;
+    if (audioOnly ? tag[0] == 8 : (tag[0] == 9 && (tag[11] >> 4) == 1))
+      return Read24(tag + 4) | (uint32_t(tag[7]) << 24);
+    pos = tagStart;
+  }
+  return 0;
+}
+
 int CRTMPDownload::InspectFile(FILE* f, MediaSource* source) {
   if (fseeko(f, 0, SEEK_END) != 0) return INSPECT_UNUSABLE;
   const int64_t fileSize = ftello(f);
@@ -111,6 +127,7 @@ int CRTMPDownload::InspectFile(FILE* f, MediaSource* source) {
     if (resumeTimestamp == 0) return INSPECT_FRESH;
     resumeFrame = std::move(frame);
     resumePosition = pos;
+    previousKeyframeTimestamp = PreviousMatch(f, tagStart, usableEnd);
     if (fseeko(f, pos, SEEK_SET) != 0) return INSPECT_UNUSABLE;
     return INSPECT_CONTINUE;
   }

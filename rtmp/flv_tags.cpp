@@ -229,17 +229,23 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
       }
     }
   } else if (!resumeFrameSeen && !keyframeFound && !aggregate && resumeFrame) {
-    // A server that keeps the file's timeline sends the keyframe again with
-    // its own timestamp; what follows it then needs no shift.
+    // Servers that keep the stream's own timeline on a seek send the
+    // keyframe again with its own timestamp, and what follows it needs no
+    // shift; what they send before it is already in the file.
     if (t == resumeTimestamp && isResumeFrame()) {
       resumeFrameSeen = true;
       timestampShift = 0;
       return 0;
     }
-    // Such a server that started past the keyframe leaves a gap unless it is
-    // asked again from a little earlier.
-    if (t > resumeTimestamp && (type == RTMP_PACKET_AUDIO || type == RTMP_PACKET_VIDEO))
-      return kSeekOvershot;
+    if (t > resumeTimestamp && (type == RTMP_PACKET_AUDIO || type == RTMP_PACKET_VIDEO)) {
+      // Started past the keyframe: asked again from earlier the stream can
+      // still be joined without a gap, otherwise not.
+      return absoluteTimeline ? -2 : kSeekOvershot;
+    }
+    if (t < resumeTimestamp) {
+      absoluteTimeline = true;
+      return 0;
+    }
   }
 
   bool pass;

@@ -176,14 +176,17 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
     return false;
   }
   if ((duration > 0 && percent > 99.9) || n == 0) {
+    // A stream shorter than the update interval has had no update yet.
+    UpdateCounters(tunnelled);
     worker->SetTotalSize(worker->Downloaded());
     result = worker->Report(TE_COMPLETED, 3, 1, "Download Completed.") ? ATTEMPT_COMPLETED
                                                                        : ATTEMPT_FAILED;
     return false;
   }
-  // The connection closed right after a write: an abort, or a break to be
-  // continued. Stopping quietly here would leave the task without an outcome.
-  if (n > 0 && worker->CheckAbort()) {
+  // Broken off, or closed by a stop. An abort is told at once rather than
+  // through the next attempt; and a close right after a write must not end
+  // the task quietly without any outcome.
+  if (worker->CheckAbort()) {
     result = ATTEMPT_ABORTED;
     return false;
   }
@@ -192,6 +195,11 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
 }
 
 void CRTMPDownload::ProgressUpdate(bool tunnelled) {
+  UpdateCounters(tunnelled);
+  if (result != ATTEMPT_ABORTED && worker->CheckAbort()) result = ATTEMPT_ABORTED;
+}
+
+void CRTMPDownload::UpdateCounters(bool tunnelled) {
   const uint32_t now = platform::TickCountMs();
   const uint32_t since = now - lastUpdateTick_;
   if (since > 0) worker->SetSpeed(int32_t((byteCount_ - lastUpdateBytes_) * 1000 / since));
@@ -207,7 +215,6 @@ void CRTMPDownload::ProgressUpdate(bool tunnelled) {
   }
   lastUpdateTick_ = now;
   lastUpdateBytes_ = byteCount_;
-  if (result != ATTEMPT_ABORTED && worker->CheckAbort()) result = ATTEMPT_ABORTED;
 }
 
 void CRTMPDownload::Cleanup(bool tunnelled) {
@@ -270,8 +277,8 @@ int CRTMPDownload::Run(bool firstAttempt) {
     if (ConnectRtmp(*rtmp, resume ? double(resumeTimestamp) : 0, firstAttempt) &&
         AfterConnect(firstAttempt) && Record(*source, false)) {
       // The server keeps the file's timeline and started after the keyframe
-      // asked for: ask once more from just before it, on a new connection
-      // (a used one still expects answers to its earlier calls).
+      // asked for: ask once more from the keyframe before it, on a new
+      // connection (a used one still expects answers to its earlier calls).
       Publish(nullptr);
       rtmp->Close();
       rtmp.reset(makeConnection());
@@ -282,7 +289,9 @@ int CRTMPDownload::Run(bool firstAttempt) {
         source = std::make_unique<MediaSourceOf<CRTMP>>(*rtmp);
         Publish(source.get());
         rtmp->SetBufferMS(bufferTime);
-        if (ConnectRtmp(*rtmp, double(resumeTimestamp - 1), false) && Record(*source, false)) {
+        absoluteTimeline = true;
+        if (ConnectRtmp(*rtmp, double(previousKeyframeTimestamp), false) &&
+            Record(*source, false)) {
           worker->Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
           result = ATTEMPT_FAILED;
         }

@@ -60,8 +60,8 @@ class CRTMPDownload {
   int TagFromPacket(RTMPPacket& packet, int mediaResult, uint32_t& timestamp);
 
   // A server that keeps the stream's own timeline on a seek and starts after
-  // the keyframe asked for: the connection has to seek again, a little
-  // earlier, for the file to continue without a gap.
+  // the keyframe asked for: the connection has to seek again, from the
+  // keyframe before it, for the file to continue without a gap.
   static constexpr int kSeekOvershot = -3;
 
   // Steps of Run, for the tunnelled recorder as well. Each returns true to go
@@ -77,7 +77,9 @@ class CRTMPDownload {
   bool Record(MediaSource& source, bool tunnelled);
   // Closes the file, a last progress update, clears the worker's client.
   void Cleanup(bool tunnelled);
+  // Speed, downloaded, elapsed and the progress text, then the abort check.
   void ProgressUpdate(bool tunnelled);
+  void UpdateCounters(bool tunnelled);
   void ResetResumeFilter();
 
   // The file.
@@ -97,6 +99,7 @@ class CRTMPDownload {
   };
   std::optional<ResumeFrame> resumeFrame;
   int64_t resumePosition = 0;  // where writing continues in the file
+  uint32_t previousKeyframeTimestamp = 0;  // the usable keyframe before it, or 0
 
   // Set by RunTunnelled: the RTMPT texts, and the tag reader's and file
   // examination's differences.
@@ -126,6 +129,9 @@ class CRTMPDownload {
   // Added to message timestamps: the resume timestamp for a server that
   // restarts the timeline at 0 on a seek, 0 for one that keeps it.
   uint32_t timestampShift = 0;
+  // The server answered the seek on the file's own timeline (not cleared
+  // with the rest of the filter: a second connection keeps knowing it).
+  bool absoluteTimeline = false;
 
   // Output buffer, 1 MiB, grown for larger messages.
   std::unique_ptr<uint8_t[]> buffer;
@@ -141,6 +147,7 @@ class CRTMPDownload {
  private:
   bool ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt);
   int ResumeFilter(RTMPPacket& packet);
+  uint32_t PreviousMatch(FILE* file, int64_t tagStart, int64_t usableEnd) const;
   bool EnsureBuffer(size_t needed);
   bool WriteAll(const uint8_t* data, size_t size);
 

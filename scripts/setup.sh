@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test framework
-  g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
+  g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # libraries the programs use
   libpugixml-dev qt6-base-dev libmpv-dev libavformat-dev
   # real peers and tools the tests and benchmarks drive

@@ -15,35 +15,71 @@ std::string NginxProgram() {
   return ::access("/usr/sbin/nginx", X_OK) == 0 ? "/usr/sbin/nginx" : "nginx";
 }
 
+// One process that also serves: a root master would hand the work to an
+// unprivileged user who cannot read the test's folders.
+std::string CommonConfig(const std::string& p) {
+  return "daemon off;\n"
+         "master_process off;\n"
+         "worker_processes 1;\n"
+         "pid " + p + "nginx.pid;\n"
+         "error_log " + p + "error.log info;\n"
+         "events { worker_connections 64; }\n";
+}
+
 }  // namespace
 
-bool NginxPeer::Available() {
-  return HaveProgram("nginx") && ::access(kRtmpModule, R_OK) == 0;
+bool NginxPeer::Available() { return HaveProgram("nginx") && ::access(kRtmpModule, R_OK) == 0; }
+
+bool NginxPeer::Start(const std::string& root, const std::string& serverExtra,
+                      const std::string& mainExtra) {
+  Stop();
+  port_ = FreeTcpPort();
+  if (port_ <= 0) return false;
+  const std::string p = prefix_.dir();
+  std::filesystem::create_directories(p + "temp");
+  std::filesystem::create_directories(p + "logs");
+  std::string conf = mainExtra + "\n" + CommonConfig(p) +
+                     "http {\n"
+                     "  access_log off;\n"
+                     "  default_type application/octet-stream;\n"
+                     "  client_body_temp_path " + p + "temp/body;\n"
+                     "  proxy_temp_path " + p + "temp/proxy;\n"
+                     "  fastcgi_temp_path " + p + "temp/fastcgi;\n"
+                     "  uwsgi_temp_path " + p + "temp/uwsgi;\n"
+                     "  scgi_temp_path " + p + "temp/scgi;\n"
+                     "  server {\n"
+                     "    listen 127.0.0.1:" + std::to_string(port_) + ";\n"
+                     "    root " + root + ";\n" +
+                     serverExtra + "\n"
+                     "  }\n"
+                     "}\n";
+  prefix_.WriteFile("nginx.conf", conf);
+  return Restart();
 }
 
 bool NginxPeer::Start() {
   Stop();
-  std::filesystem::create_directories(media_dir());
-  std::filesystem::create_directories(prefix_.path("logs"));
   port_ = FreeTcpPort();
-  std::ostringstream conf;
-  conf << "load_module " << kRtmpModule << ";\n"
-       << "daemon off;\n"
-       << "master_process off;\n"
-       << "worker_processes 1;\n"
-       << "pid " << prefix_.path("nginx.pid") << ";\n"
-       << "error_log " << prefix_.path("error.log") << " info;\n"
-       << "events { worker_connections 64; }\n"
-       << "rtmp {\n"
-       << "  server {\n"
-       << "    listen 127.0.0.1:" << port_ << ";\n"
-       << "    application vod { play " << media_dir() << "; }\n"
-       << "  }\n"
-       << "}\n";
-  prefix_.WriteFile("nginx.conf", conf.str());
-  if (!process_.Start({NginxProgram(), "-p", prefix_.dir(), "-e", prefix_.path("error.log"), "-c",
-                       prefix_.path("nginx.conf")},
-                      prefix_.path("stdout.log")))
+  if (port_ <= 0) return false;
+  const std::string p = prefix_.dir();
+  std::filesystem::create_directories(media_dir());
+  std::filesystem::create_directories(p + "logs");
+  std::string conf = std::string("load_module ") + kRtmpModule + ";\n" + CommonConfig(p) +
+                     "rtmp {\n"
+                     "  server {\n"
+                     "    listen 127.0.0.1:" + std::to_string(port_) + ";\n"
+                     "    application vod { play " + media_dir() + "; }\n"
+                     "  }\n"
+                     "}\n";
+  prefix_.WriteFile("nginx.conf", conf);
+  return Restart();
+}
+
+bool NginxPeer::Restart() {
+  process_.Stop();
+  const std::string p = prefix_.dir();
+  if (!process_.Start({NginxProgram(), "-p", p, "-e", p + "error.log", "-c", p + "nginx.conf"},
+                      p + "stderr.log"))
     return false;
   if (!WaitForPort(port_)) {
     Stop();
@@ -52,12 +88,18 @@ bool NginxPeer::Start() {
   return true;
 }
 
+void NginxPeer::Kill() { process_.Stop(0); }
+
 void NginxPeer::Stop() {
   if (process_.running()) process_.Stop();
 }
 
+std::string NginxPeer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
 std::string NginxPeer::ErrorLog() const {
-  return ReadWholeFile(prefix_.path("error.log")) + ReadWholeFile(prefix_.path("stdout.log"));
+  return ReadWholeFile(prefix_.path("error.log")) + ReadWholeFile(prefix_.path("stderr.log"));
 }
 
 bool MakeTestFlv(const std::string& path, int seconds, const std::string& video_codec,

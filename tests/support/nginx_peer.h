@@ -1,6 +1,8 @@
-// nginx with its RTMP module as a real RTMP server for tests: started in the
-// foreground from a temporary prefix on 127.0.0.1 and a free port, serving
-// the FLV files of one folder as the application "vod".
+// nginx as a real peer: a foreground process on 127.0.0.1 with a free port,
+// run from a temporary prefix that holds its configuration, logs, pid and
+// temporary folders, and stopped when the object goes. It serves either
+// static files over HTTP or, with its RTMP module, the FLV files of one
+// folder as the RTMP application "vod".
 #pragma once
 
 #include <string>
@@ -20,15 +22,26 @@ class NginxPeer {
   // True when nginx and its RTMP module are installed.
   static bool Available();
 
-  // Starts nginx serving the files in media_dir() (put them there before or
-  // after starting) and waits until it accepts connections.
+  // HTTP: serves the files under `root` on port(). `serverExtra` goes into
+  // the server block (limit_rate, locations ...); `mainExtra` is put at the
+  // top of the configuration.
+  bool Start(const std::string& root, const std::string& serverExtra = {},
+             const std::string& mainExtra = {});
+  // RTMP: serves the files in media_dir() (put them there before or after
+  // starting) and waits until it accepts connections.
   bool Start();
+  // Starts again with the same configuration and port.
+  bool Restart();
+  // Ends it at once, open connections and all.
+  void Kill();
   void Stop();
 
   int port() const { return port_; }
+  const std::string& prefix() const { return prefix_.dir(); }
+  std::string Url(const std::string& path) const;  // HTTP address of a path
   const char* host() const { return "127.0.0.1"; }
   const char* app() const { return "vod"; }
-  // Folder whose files the application plays; ends in '/'.
+  // Folder whose files the RTMP application plays; ends in '/'.
   std::string media_dir() const { return prefix_.dir() + "media/"; }
   // The server's error log, for failure messages.
   std::string ErrorLog() const;

@@ -1,0 +1,75 @@
+// The player's reduced copy of CFaultwick: on a crash it only writes a dump
+// named after the program and the local time; no report, ini file, dialog
+// or sender.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "crashreport/bounded_text.h"
+#include "crashreport/crash_context.h"
+#include "crashreport/crash_file_names.h"
+#include "crashreport/faultwick.h"
+#include "crashreport/minidump_writer.h"
+#include "crashreport/process_maps.h"
+
+faultwick::PreviousFilter CFaultwick::m_filter{};
+
+namespace {
+
+using namespace faultwick;
+
+char g_program_base[kMaxPath];
+char g_dump_path[kMaxPath];
+ProcessMaps g_maps;
+
+}  // namespace
+
+void CFaultwick::SetExceptionFilter() {
+  if (m_filter.installed) return;
+  char program[kMaxPath];
+  ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
+  program[n > 0 ? n : 0] = '\0';
+  ProgramPathBase(program, g_program_base, sizeof g_program_base);
+  PrepareMinidumpSystemInfo();
+  // Loads the time-zone data now rather than in a crash.
+  ::tzset();
+  InstallFatalSignalHandlers(&CFaultwick::OnFatalSignal, &m_filter);
+}
+
+void CFaultwick::UnSetExceptionFilter() { RestoreFatalSignalHandlers(&m_filter); }
+
+void CFaultwick::OnFatalSignal(int signo, siginfo_t* info, void* ucontext) {
+  CrashContext crash = MakeCrashContext(signo, info, ucontext);
+  if (EnterCrashHandlerOnce()) CreateExceptionDump(crash);
+  EndProcessBySignal(crash);
+}
+
+long CFaultwick::CreateExceptionDump(const CrashContext& crash) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  CivilTime t{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+              local.tm_hour, local.tm_min, local.tm_sec};
+  MakePlayerDumpPath(g_program_base, t, g_dump_path, sizeof g_dump_path);
+  if (!CreateDumpFile(crash, g_dump_path, nullptr)) {
+    ssize_t r = ::write(2, "Create DUMP file error!\n", 24);
+    (void)r;
+  }
+  ShowReportToUser();
+  return 1;
+}
+
+bool CFaultwick::CreateDumpFile(const CrashContext& crash, const char* dump_path,
+                                const char* /*report_path*/) {
+  g_maps.ReadSelf();
+  int fd;
+  do fd = ::open(dump_path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  bool ok = WriteMinidump(fd, crash, g_maps);
+  return ::close(fd) == 0 && ok;
+}
+
+int CFaultwick::ShowReportToUser() { return 1; }

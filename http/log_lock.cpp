@@ -1,0 +1,3 @@
+#include "http/log_lock.h"
+
+std::mutex LogLock;

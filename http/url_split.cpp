@@ -1,0 +1,57 @@
+#include "http/url_split.h"
+
+#include <cctype>
+
+namespace {
+
+bool IsSchemeChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+}
+
+}  // namespace
+
+bool SplitUrl(const std::string& url, UrlParts* parts) {
+  size_t sep = url.find("://");
+  if (sep == std::string::npos || sep == 0 ||
+      !std::isalpha(static_cast<unsigned char>(url[0])))
+    return false;
+  UrlParts p;
+  for (size_t i = 0; i < sep; ++i) {
+    if (!IsSchemeChar(url[i])) return false;
+    p.service += static_cast<char>(std::tolower(static_cast<unsigned char>(url[i])));
+  }
+
+  size_t start = sep + 3;
+  size_t end = url.find_first_of("/?#", start);
+  if (end == std::string::npos) end = url.size();
+  std::string authority = url.substr(start, end - start);
+  size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority.erase(0, at + 1);
+
+  p.port = p.service == "https" ? 443 : 80;
+  size_t colon = authority.find(':');
+  if (colon != std::string::npos) {
+    std::string digits = authority.substr(colon + 1);
+    authority.erase(colon);
+    if (!digits.empty()) {
+      if (digits.size() > 5) return false;
+      int port = 0;
+      for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        port = port * 10 + (c - '0');
+      }
+      if (port < 1 || port > 65535) return false;
+      p.port = port;
+    }
+  }
+  if (authority.empty()) return false;
+  p.server = authority;
+
+  std::string rest = url.substr(end);
+  size_t hash = rest.find('#');
+  if (hash != std::string::npos) rest.erase(hash);
+  if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
+  p.object = rest;
+  *parts = p;
+  return true;
+}

@@ -1,0 +1,17 @@
+// The command line of tamborel-get.
+#pragma once
+
+#include <string>
+
+struct GetOptions {
+  std::string folder;  // where the file goes, ending in the path separator
+  int retries = 0;     // failed attempts retried before giving up
+  int retryDelay = 0;  // seconds between attempts; also the stall watchdog's period
+  std::string url;
+};
+
+// tamborel-get [-o FOLDER] [--retries N] [--retry-delay SECONDS] URL.
+// `options` comes in with the defaults. False with *error set for a bad line.
+bool ParseGetOptions(int argc, char** argv, GetOptions* options, std::string* error);
+
+const char* GetUsage();
