@@ -146,6 +146,7 @@ class CRTMPDownload {
 
  private:
   bool ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt);
+  CRTMP* MakeClient();
   int ResumeFilter(RTMPPacket& packet);
   uint32_t PreviousMatch(FILE* file, int64_t tagStart, int64_t usableEnd) const;
   bool EnsureBuffer(size_t needed);

@@ -15,8 +15,8 @@ Options for faults:
   --cut-after N[,N...]
                   the i-th session opened is dropped (its HTTP connection
                   and its RTMP connection, without an answer) once the i-th
-                  count of RTMP data bytes has gone to the client; sessions
-                  beyond the list run normally
+                  count of RTMP data bytes has gone to the client; a count
+                  of -1, and sessions beyond the list, run normally
   --log FILE      one line per request and per answer
 """
 
@@ -197,7 +197,8 @@ class Gateway:
             index = self.next_id - 1
             self.next_id += 1
             session = Session(sid, rtmp)
-            session.cut_after = self.cuts[index] if index < len(self.cuts) else None
+            if index < len(self.cuts) and self.cuts[index] >= 0:
+                session.cut_after = self.cuts[index]
             self.sessions[sid] = session
         self.answer(conn, 200, (sid + "\n").encode("ascii"))
         return True
