@@ -144,7 +144,8 @@ int CRTMPDownload::TagFromPacket(RTMPPacket& packet, int mediaResult, uint32_t& 
 
   if (mediaResult == CRTMP::MEDIA_END) {
     if (tunnelled)
-      DiagLog(DIAG_DEBUG, "Got Play.Complete or Play.Stop from server. Assuming stream is complete");
+      DiagLog(DIAG_DEBUG,
+              "Got Play.Complete or Play.Stop from server. Assuming stream is complete");
     return 0;
   }
   return int(produced);

@@ -341,9 +341,7 @@ bool CRTMP::HandleMetadata(const uint8_t* data, uint32_t size) {
   return true;
 }
 
-void CRTMP::OnMetaData(const AMFObject& object) {
-  ReadMetaData(object);
-}
+void CRTMP::OnMetaData(const AMFObject& object) { ReadMetaData(object); }
 
 void CRTMP::ReadMetaData(const AMFObject& object) {
   for (int i = 0; i < object.GetPropertyCount(); ++i) {

@@ -1,11 +1,12 @@
 #include "rtmp/rtmpt.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <thread>
 #include <vector>
 
@@ -274,8 +275,7 @@ bool CRTMPT::HandShake() {
 
 bool CRTMPT::SendRTMP(RTMPPacket& packet) {
   if (packet.headerType > 3) {
-    DiagLog(DIAG_ERROR, "sanity failed!! tring to send header of type: 0x%02x.",
-            packet.headerType);
+    DiagLog(DIAG_ERROR, "sanity failed!! tring to send header of type: 0x%02x.", packet.headerType);
     return false;
   }
   return CRTMP::SendRTMP(packet);

@@ -48,7 +48,8 @@ class CRTMPT : public CRTMP {
  protected:
   int DefaultPort() const override { return kDefaultPort; }
   bool Open() override;
-  bool WriteChunks(const uint8_t* bytes, size_t size, const std::vector<size_t>& pieceEnds) override;
+  bool WriteChunks(const uint8_t* bytes, size_t size,
+                   const std::vector<size_t>& pieceEnds) override;
   void OnMetaData(const AMFObject& object) override;
 
  private:

@@ -22,7 +22,8 @@ std::string HttpRequest::Header(const std::string& name) const {
     if (end == std::string::npos) break;
     std::string line = head.substr(pos + 2, end - pos - 2);
     size_t colon = line.find(':');
-    if (colon != std::string::npos && strcasecmp(line.substr(0, colon).c_str(), name.c_str()) == 0) {
+    if (colon != std::string::npos &&
+        strcasecmp(line.substr(0, colon).c_str(), name.c_str()) == 0) {
       size_t v = line.find_first_not_of(' ', colon + 1);
       return v == std::string::npos ? std::string() : line.substr(v);
     }
@@ -31,9 +32,7 @@ std::string HttpRequest::Header(const std::string& name) const {
   return {};
 }
 
-RtmptScriptConn::~RtmptScriptConn() {
-  Close();
-}
+RtmptScriptConn::~RtmptScriptConn() { Close(); }
 
 void RtmptScriptConn::Close() {
   if (fd_ >= 0) {
@@ -65,7 +64,8 @@ bool RtmptScriptConn::ReadRequest(HttpRequest* out, int timeout_ms) {
   r.method = r.head.substr(0, sp1);
   r.path = r.head.substr(sp1 + 1, sp2 - sp1 - 1);
   r.version = r.head.substr(sp2 + 1, eol - sp2 - 1);
-  size_t length = static_cast<size_t>(std::strtoul(r.Header("Content-Length").c_str(), nullptr, 10));
+  size_t length =
+      static_cast<size_t>(std::strtoul(r.Header("Content-Length").c_str(), nullptr, 10));
   while (in_.size() < end + 4 + length)
     if (!Fill(timeout_ms)) return false;
   r.body = in_.substr(end + 4, length);

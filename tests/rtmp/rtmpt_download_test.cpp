@@ -70,8 +70,9 @@ class RtmptTask : public ::testing::TestWithParam<MediaCase> {
   int Record(bool tunnelled, int port, const std::string& temp, FakeStreamWorker& worker,
              ObservedRecorder& recorder) {
     StreamTaskTexts texts;
-    const std::string url = std::string(tunnelled ? "rtmpt" : "rtmp") + "://127.0.0.1:" +
-                            std::to_string(port) + "/vod/" + GetParam().name + ".flv";
+    const std::string url = std::string(tunnelled ? "rtmpt" : "rtmp") +
+                            "://127.0.0.1:" + std::to_string(port) + "/vod/" + GetParam().name +
+                            ".flv";
     EXPECT_TRUE(SplitStreamTaskAddress(url, texts.host, texts.playPath, texts.app));
     texts.tempPath = temp;
     return RunStreamRetryLoop(recorder, tunnelled, texts, worker);
@@ -125,9 +126,9 @@ TEST_P(RtmptTask, RecordsTheSameMediaAsTheRtmpTask) {
 TEST_P(RtmptTask, ContinuesAfterTheLastKeyframeEachTime) {
   const long size = static_cast<long>(testsupport::ReadWholeFile(source_).size());
   testsupport::RtmptGatewayPeer gateway;
-  ASSERT_TRUE(gateway.Start(nginx_.port(), {"--cut-after", std::to_string(size * 30 / 100) +
-                                                               ",-1," +
-                                                               std::to_string(size * 40 / 100)}));
+  ASSERT_TRUE(gateway.Start(
+      nginx_.port(),
+      {"--cut-after", std::to_string(size * 30 / 100) + ",-1," + std::to_string(size * 40 / 100)}));
   FakeStreamWorker worker;
   ObservedRecorder recorder;
   const std::string temp = sandbox_.path("rtmpt.flv");

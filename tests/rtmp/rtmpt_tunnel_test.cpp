@@ -90,7 +90,9 @@ TEST(RtmptTunnel, OpensTheTunnelAndSendsC2WithConnectInOneRequest) {
     pos += 128;
   }
   EXPECT_EQ(body.size(), size);
-  EXPECT_EQ(body.substr(0, 10), std::string("\x02\x00\x07" "connect", 10));
+  EXPECT_EQ(body.substr(0, 10), std::string("\x02\x00\x07"
+                                            "connect",
+                                            10));
   EXPECT_GT(size, 128u);  // so the continuation header was exercised
 
   EXPECT_STREQ(t.GetSessionId(), "sess42");
@@ -218,7 +220,8 @@ TEST(RtmptTunnel, UnusableAnswersFailCleanly) {
   };
   const Case cases[] = {
       {"empty session id", true, ok + "Content-Length: 0\r\n\r\n"},
-      {"session id too long", true, ok + "Content-Length: 201\r\n\r\n" + std::string(200, 'a') + "\n"},
+      {"session id too long", true,
+       ok + "Content-Length: 201\r\n\r\n" + std::string(200, 'a') + "\n"},
       {"session id leaving no room in the path", true,
        ok + "Content-Length: 121\r\n\r\n" + std::string(120, 'a') + "\n"},
       {"line break inside the session id", true,
