@@ -4,9 +4,11 @@
 // texts and port against the scripted tunnel server.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/stream_retry_loop.h"
@@ -177,6 +179,36 @@ TEST(RtmptAttempt, ConnectsToThePortOfTheHostFieldAndNamesItInTheTcUrl) {
   EXPECT_NE(connectRequest.find("rtmpt://" + host + "/vod"), std::string::npos);
   ASSERT_EQ(worker.logs.size(), 1u);
   EXPECT_EQ(worker.logs[0].text, "Connecting " + host + "...");
+}
+
+// A stop from another thread closes the published tunnel; the worker, which
+// is polling an idle server, sees it and the task ends with 9.
+TEST(RtmptAttempt, AStopFromAnotherThreadEndsAPollingTask) {
+  testpeers::RtmptScriptServer server;
+  server.Run([](testpeers::RtmptScriptConn& c) {
+    testpeers::HttpRequest r;
+    if (!c.AcceptTunnel("s1", &r)) return;
+    // Nothing to say, and the client is asked to poll slowly.
+    do {
+      if (!c.Answer("\x10")) return;
+    } while (c.ReadRequest(&r));
+  });
+  FakeStreamWorker worker;
+  testsupport::Sandbox dir;
+  ObservedRecorder recorder;
+  StreamTaskTexts texts{"127.0.0.1:" + std::to_string(server.port()), "clip", "vod",
+                        dir.path("t.flv")};
+  int result = -1;
+  std::thread task([&] { result = RunStreamRetryLoop(recorder, true, texts, worker); });
+  // Waits (bounded, so a broken client fails rather than hangs) until the
+  // tunnel is open and polling.
+  for (int i = 0; i < 2000 && !worker.HasEvent(TE_RECEIVING, "Start receiving data ..."); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  worker.Stop();
+  task.join();
+  server.Join();
+  EXPECT_EQ(result, ATTEMPT_ABORTED) << Reports(worker);
+  EXPECT_FALSE(worker.HasClient());
 }
 
 TEST(RtmptAttempt, AnAddressWithoutHostOrPlaypathIsRefused) {

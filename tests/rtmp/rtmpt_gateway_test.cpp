@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/support/flv_media.h"
 #include "tests/support/nginx_peer.h"
 #include "tests/support/rtmpt_gateway_peer.h"
 
@@ -20,7 +21,7 @@ TEST(RtmptGateway, FfmpegRecordsThroughItWhatNginxServes) {
   testsupport::RtmptGatewayPeer gateway;
   ASSERT_TRUE(gateway.Start(nginx.port()));
   const std::string source = nginx.media_dir() + "clip.flv";
-  ASSERT_TRUE(testsupport::MakeTestFlv(source, 10, "libx264", "aac"));
+  ASSERT_TRUE(testsupport::MakeMediaFlv(source, 10, "libx264", "aac"));
 
   testsupport::Sandbox out;
   const std::string url = "rtmpt://127.0.0.1:" + std::to_string(gateway.port()) + "/vod/clip.flv";
@@ -29,8 +30,13 @@ TEST(RtmptGateway, FfmpegRecordsThroughItWhatNginxServes) {
             0)
       << gateway.Log();
 
-  EXPECT_EQ(testsupport::CountMediaPackets(out.path("copy.flv")),
-            testsupport::CountMediaPackets(source));
+  const testsupport::MediaFacts want = testsupport::ProbeMedia(source);
+  const testsupport::MediaFacts got = testsupport::ProbeMedia(out.path("copy.flv"));
+  ASSERT_TRUE(want.ok && got.ok);
+  EXPECT_EQ(got.audio_packets, want.audio_packets);
+  EXPECT_EQ(got.video_packets, want.video_packets);
+  EXPECT_NEAR(got.duration, want.duration, 0.5);
+  EXPECT_EQ(testsupport::DecodeErrors(out.path("copy.flv")), "");
   const std::string log = gateway.Log();
   EXPECT_NE(log.find("REQ POST /open/1 "), std::string::npos) << log;
   EXPECT_NE(log.find("REQ POST /idle/"), std::string::npos) << log;
