@@ -66,6 +66,7 @@ bool shDownLoad::Close() {
   }
   socket_ = platform::kNoSocket;
   connected_ = 0;
+  knownWaiting_ = 0;
   return true;
 }
 
@@ -179,6 +180,7 @@ void shDownLoad::ResetResponse() {
   headerReceived_ = 0;
   headerComplete_ = 0;
   readPosition_ = 0;
+  knownWaiting_ = 0;
   fields_.clear();
   status_ = 0;
 }
@@ -288,17 +290,23 @@ bool shDownLoad::FindField(const char* name, char* buffer, int capacity) {
 
 int shDownLoad::Receive(char* buffer, int capacity) {
   if (!connected_) return 0;
-  int64_t waiting = 0;
+  int64_t waiting = knownWaiting_;
   int64_t n = 0;
-  int ready = platform::SocketWaitReadable(socket_, kReceiveWaitMs);
-  if (ready < 0) goto failed;
-  if (ready == 0) return 0;
-  waiting = platform::SocketBytesWaiting(socket_);
-  if (waiting < 0) goto failed;
-  if (waiting == 0) return 0;
+  if (waiting <= 0) {
+    int ready = platform::SocketWaitReadable(socket_, kReceiveWaitMs);
+    if (ready < 0) goto failed;
+    if (ready == 0) return 0;
+    waiting = platform::SocketBytesWaiting(socket_);
+    if (waiting < 0) goto failed;
+    if (waiting == 0) return 0;
+  }
   n = platform::SocketReceive(socket_, buffer, static_cast<size_t>(std::min<int64_t>(waiting, capacity)));
-  if (n > 0) return static_cast<int>(n);
+  if (n > 0) {
+    knownWaiting_ = waiting - n;
+    return static_cast<int>(n);
+  }
 failed:
+  knownWaiting_ = 0;
   Close();
   return -1;
 }

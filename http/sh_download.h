@@ -88,6 +88,10 @@ class shDownLoad {
   int readPosition_ = 0;
   int headerLength_ = -1;
   int connected_ = 0;
+  // Bytes the last bytes-waiting query counted that are not taken yet: they
+  // are in the socket's buffer, so the next receives need neither the
+  // readiness wait nor the query. Owner thread only.
+  int64_t knownWaiting_ = 0;
   int headerReceived_ = 0;
   int headerComplete_ = 0;
   std::array<char, 16> address_{};

@@ -4,36 +4,9 @@
 
 #include <string>
 
+#include "tests/rtmp/captured_diag.h"
+
 namespace {
-
-// Captures what the facility writes, restoring the sink and threshold after.
-class DiagCapture {
- public:
-  explicit DiagCapture(int level) : saved_sink_(DiagSink), saved_level_(DiagLevel) {
-    file_ = std::tmpfile();
-    DiagSink = file_;
-    DiagLevel = level;
-  }
-  ~DiagCapture() {
-    DiagSink = saved_sink_;
-    DiagLevel = saved_level_;
-    std::fclose(file_);
-  }
-  std::string Text() {
-    std::fflush(file_);
-    std::string out;
-    std::rewind(file_);
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) out.append(buf, n);
-    return out;
-  }
-
- private:
-  FILE* file_;
-  FILE* saved_sink_;
-  int saved_level_;
-};
 
 struct LevelCase {
   int threshold;
@@ -56,14 +29,14 @@ TEST(DiagLog, LevelsNamesAndFilter) {
       {7, 4, "x", "\rDEBUG: x\n"},
   };
   for (const auto& c : cases) {
-    DiagCapture cap(c.threshold);
+    CapturedDiag cap(c.threshold);
     DiagLog(c.level, "%s", c.text);
     EXPECT_EQ(cap.Text(), c.expected) << "threshold " << c.threshold << " level " << c.level;
   }
 }
 
 TEST(DiagLog, CutsLongTextAt2047) {
-  DiagCapture cap(1);
+  CapturedDiag cap(1);
   std::string longText(3000, 'a');
   DiagLog(1, "%s", longText.c_str());
   EXPECT_EQ(cap.Text(), "\rERROR: " + std::string(2047, 'a') + "\n");
@@ -71,12 +44,12 @@ TEST(DiagLog, CutsLongTextAt2047) {
 
 TEST(DiagPrint, WritesRawTextUnlessThresholdIsZero) {
   {
-    DiagCapture cap(1);
+    CapturedDiag cap(1);
     DiagPrint("duration%s%d", "\t", 12);
     EXPECT_EQ(cap.Text(), "duration\t12");
   }
   {
-    DiagCapture cap(0);
+    CapturedDiag cap(0);
     DiagPrint("text");
     EXPECT_EQ(cap.Text(), "");
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/task_event_codes.h"
+#include "platform/tick_count.h"
 #include "rtmp/rtmp.h"
 #include "rtmp/rtmp_download.h"
 #include "tests/peers/rtmp_script_server.h"
@@ -171,6 +172,30 @@ TEST_F(RtmpAttempt, StopFromAnotherThreadEndsTheAttempt) {
   EXPECT_TRUE(worker.HasEvent(TE_CANCELED, "User canceled the downloading."));
   EXPECT_EQ(worker.aborts, 1);
   EXPECT_FALSE(worker.HasClient());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RtmpAttemptProgress, CountersFromThePercent) {
+  testsupport::FakeStreamWorker w;
+  CRTMPDownload d;
+  d.worker = &w;
+  d.percent = 50;
+  w.startTick = platform::TickCountMs() - 10000;
+  // Size unknown: the text and the time left, which at half-way is the time so far.
+  d.ProgressUpdate(false);
+  EXPECT_EQ(w.progress, "50.00");
+  EXPECT_GE(w.elapsed, 10);
+  EXPECT_EQ(w.timeLeft, w.elapsed);
+  EXPECT_FALSE(w.progressTunnelled);
+  // Size known: downloaded follows the percent, and no text is written.
+  w.progress.clear();
+  w.totalSize = 1000;
+  d.ProgressUpdate(false);
+  EXPECT_EQ(w.downloaded, 500);
+  EXPECT_EQ(w.progress, "");
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include "platform/file_system.h"
 #include "tests/support/child_process.h"
+#include "tests/support/flv_media.h"
+#include "tests/support/nginx_peer.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -161,6 +163,30 @@ TEST_F(TamborelGet, ContinuesFromTheTemporaryFileWhenRunAgain) {
   EXPECT_NE(testsupport::ReadWholeFile(box_.path("requests.log"))
                 .find("Range: bytes=" + std::to_string(part.size()) + "-\r\n"),
             std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// An rtmp:// address, with nginx's own port, recorded into the folder.
+TEST(TamborelGetRtmp, RecordsAnRtmpAddress) {
+  if (!testsupport::NginxPeer::Available() || !testsupport::HaveProgram("ffmpeg"))
+    GTEST_SKIP() << "nginx with the RTMP module, or ffmpeg, is not installed";
+  testsupport::NginxPeer nginx;
+  ASSERT_TRUE(nginx.Start()) << nginx.ErrorLog();
+  const std::string source = nginx.media_dir() + "clip.flv";
+  ASSERT_TRUE(testsupport::MakeMediaFlv(source, 3, "libx264", "aac"));
+  testsupport::Sandbox box;
+  std::string out;
+  const std::string url = "rtmp://127.0.0.1:" + std::to_string(nginx.port()) + "/vod/clip.flv";
+  ASSERT_EQ(testsupport::RunCommand({TAMBOREL_GET, "-o", box.path("out"), url}, &out), 0);
+  EXPECT_EQ(out, box.path("out/clip.flv") + "\n");
+  EXPECT_EQ(testsupport::DecodeErrors(box.path("out/clip.flv")), "");
+  const testsupport::MediaFacts want = testsupport::ProbeMedia(source);
+  const testsupport::MediaFacts got = testsupport::ProbeMedia(box.path("out/clip.flv"));
+  EXPECT_EQ(got.video_packets, want.video_packets);
+  EXPECT_EQ(got.audio_packets, want.audio_packets);
 }
 
 }  // namespace
