@@ -1,12 +1,13 @@
 // The worker's retry loop around stream recording attempts: which results
 // stop it, which continue, and the fresh start after an unusable file.
+#include "core/stream_retry_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "core/stream_retry_loop.h"
 #include "platform/file_system.h"
 #include "tests/support/fake_stream_worker.h"
 #include "tests/support/sandbox.h"

@@ -45,9 +45,9 @@ TEST_F(StreamWorkerTest, RecordsAnRtmpTask) {
   ASSERT_TRUE(nginx.Start()) << nginx.ErrorLog();
   ASSERT_TRUE(testsupport::MakeMediaFlv(nginx.media_dir() + "clip.flv", 3, "libx264", "aac"));
   const std::string temp = box_.path("{1_clip}.TMP!");
-  const testsupport::Attempt a = testsupport::RunAttempt(
-      "rtmp://127.0.0.1:" + std::to_string(nginx.port()) + "/vod/clip.flv", temp, 0,
-      Request(nginx.port()));
+  const testsupport::Attempt a =
+      testsupport::RunAttempt("rtmp://127.0.0.1:" + std::to_string(nginx.port()) + "/vod/clip.flv",
+                              temp, 0, Request(nginx.port()));
   EXPECT_EQ(a.last, TE_COMPLETED);
   const std::string connecting = "0 0 Connecting 127.0.0.1:" + std::to_string(nginx.port()) + "...";
   EXPECT_NE(std::find(a.summary.begin(), a.summary.end(), connecting), a.summary.end());
@@ -79,14 +79,14 @@ TEST_F(StreamWorkerTest, ControlsFromTheUserInterfaceThread) {
         playing = true;
         conn.WaitClosed(10000);
       });
-      const testsupport::Attempt a = testsupport::RunAttempt(
-          "rtmp://127.0.0.1/vod/clip", box_.path("clip.tmp"), 0, Request(server.port()),
-          [&](SocketDownLoad& worker) {
-            for (int i = 0; i < 5000 && !playing; ++i)
-              std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-            (worker.*c.control)();
-          });
+      const testsupport::Attempt a =
+          testsupport::RunAttempt("rtmp://127.0.0.1/vod/clip", box_.path("clip.tmp"), 0,
+                                  Request(server.port()), [&](SocketDownLoad& worker) {
+                                    for (int i = 0; i < 5000 && !playing; ++i)
+                                      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                                    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+                                    (worker.*c.control)();
+                                  });
       server.Join();
       EXPECT_EQ(a.last, c.event);
       // Exactly one outcome.

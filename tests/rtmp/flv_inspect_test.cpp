@@ -16,7 +16,9 @@ std::string Be(uint32_t v, int n) {
   return s;
 }
 
-std::string Header(uint8_t flags) { return std::string("FLV\x01", 4) + char(flags) + Be(9, 4) + Be(0, 4); }
+std::string Header(uint8_t flags) {
+  return std::string("FLV\x01", 4) + char(flags) + Be(9, 4) + Be(0, 4);
+}
 
 std::string Tag(uint8_t type, uint32_t ts, const std::string& data) {
   return std::string(1, char(type)) + Be(uint32_t(data.size()), 3) + Be(ts & 0xFFFFFF, 3) +
@@ -46,8 +48,8 @@ class FlvInspect : public ::testing::Test {
 };
 
 TEST_F(FlvInspect, ContinuesAfterTheLastCompleteKeyframe) {
-  const std::string head = Header(5) + Tag(18, 0, kMeta) + Tag(9, 0, Key('a')) +
-                           Tag(8, 10, "snd") + Tag(9, 40, Inter()) + Tag(9, 1000, Key('b'));
+  const std::string head = Header(5) + Tag(18, 0, kMeta) + Tag(9, 0, Key('a')) + Tag(8, 10, "snd") +
+                           Tag(9, 40, Inter()) + Tag(9, 1000, Key('b'));
   const std::string tail = Tag(8, 1010, "snd") + Tag(9, 1040, Inter());
   const std::string cutKey = Tag(9, 2000, Key('c'));
   const std::string file = head + tail + cutKey.substr(0, cutKey.size() - 3);

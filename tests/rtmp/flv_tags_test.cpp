@@ -111,8 +111,8 @@ TEST_F(FlvTags, MediaMessagesBecomeTags) {
 }
 
 TEST_F(FlvTags, NothingToWrite) {
-  source.messages = {{8, 0, ""},                       // empty body
-                     {9, 0, Bytes({0x52, 0x00})},      // 2-byte video info frame
+  source.messages = {{8, 0, ""},                   // empty body
+                     {9, 0, Bytes({0x52, 0x00})},  // 2-byte video info frame
                      {9, 80, Bytes({0x17, 1, 9}), CRTMP::MEDIA_END}};
   EXPECT_EQ(Next(), 0);
   EXPECT_EQ(Next(), 0);

@@ -22,16 +22,31 @@ namespace {
 
 using testsupport::FakeStreamWorker;
 
-// The real recorder, keeping each attempt's result.
+// The last complete keyframe of a partial recording (for a file without
+// video, its last audio tag), or 0.
+uint32_t LastKeyframe(const std::string& path) {
+  uint32_t found = 0;
+  const auto tags = testsupport::ReadFlvTags(path);
+  bool video = false;
+  for (const auto& tag : tags) video |= tag.type == 9;
+  for (const auto& tag : tags)
+    if (video ? tag.type == 9 && (tag.first_byte >> 4) == 1 : tag.type == 8) found = tag.timestamp;
+  return found;
+}
+
+// The real recorder, keeping each attempt's result and where the file stood
+// before each continued attempt.
 class ObservedRecorder : public StreamRecorder {
  public:
   int RunAttempt(const StreamAttemptRequest& request, StreamWorker& worker,
                  bool firstAttempt) override {
+    if (!firstAttempt) keyframesBefore.push_back(LastKeyframe(request.tempPath));
     const int result = inner_.RunAttempt(request, worker, firstAttempt);
     results.push_back(result);
     return result;
   }
   std::vector<int> results;
+  std::vector<uint32_t> keyframesBefore;
 
  private:
   RtmpStreamRecorder inner_;
@@ -152,6 +167,11 @@ TEST_P(RtmpTaskCut, ContinuesAfterTheLastKeyframeEachTime) {
   EXPECT_EQ(proxy.cuts(), 2);
   EXPECT_EQ(recorder_.results,
             (std::vector<int>{ATTEMPT_BROKEN, ATTEMPT_BROKEN, ATTEMPT_COMPLETED}));
+  // Each break left a keyframe to continue from, later the second time; the
+  // tags after it were recorded again exactly once (the counts below).
+  ASSERT_EQ(recorder_.keyframesBefore.size(), 2u);
+  EXPECT_GT(recorder_.keyframesBefore[0], 0u);
+  EXPECT_GT(recorder_.keyframesBefore[1], recorder_.keyframesBefore[0]);
   ExpectSameMedia(temp, source);
   EXPECT_EQ(HeaderFlags(temp), c.media.flags);
 }

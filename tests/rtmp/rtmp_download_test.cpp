@@ -1,5 +1,7 @@
 // One recording attempt against the scripted server: reports, results, the
 // buffer-time raise, the connect parameters, a stop from another thread.
+#include "rtmp/rtmp_download.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 #include "core/task_event_codes.h"
 #include "platform/tick_count.h"
 #include "rtmp/rtmp.h"
-#include "rtmp/rtmp_download.h"
 #include "tests/peers/rtmp_script_server.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_stream_worker.h"
@@ -71,8 +72,8 @@ TEST_F(RtmpAttempt, RefusedConnection) {
     attempt.worker = &w;
     attempt.resume = true;
     EXPECT_EQ(attempt.Run(first), ATTEMPT_FAILED);
-    EXPECT_TRUE(w.HasEvent(TE_CONNECT_FAILED, first ? "Failed to connect to the server."
-                                                    : "Connection broken."));
+    EXPECT_TRUE(w.HasEvent(TE_CONNECT_FAILED,
+                           first ? "Failed to connect to the server." : "Connection broken."));
     EXPECT_TRUE(w.HasEvent(TE_FILE_CREATED, "Create temporary file successfully."));
     EXPECT_EQ(testsupport::ReadWholeFile(temp_), "");
     EXPECT_FALSE(w.HasClient());

@@ -1,13 +1,14 @@
 // Stream task addresses: a port other than the protocol's default stays with
 // the host, so the recording connects there; a default port leaves the bare
 // host that stored tasks always had.
+#include "rtmp/stream_address.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/add_task.h"
 #include "core/data_model.h"
-#include "rtmp/stream_address.h"
 
 namespace {
 

@@ -58,8 +58,8 @@ MediaFacts ProbeMedia(const std::string& path) {
 
 std::string DecodeErrors(const std::string& path) {
   std::string out;
-  const int code = RunCommand(
-      {"sh", "-c", "ffmpeg -nostdin -v error -i \"$0\" -f null - 2>&1", path}, &out);
+  const int code =
+      RunCommand({"sh", "-c", "ffmpeg -nostdin -v error -i \"$0\" -f null - 2>&1", path}, &out);
   if (code != 0 && out.empty()) out = "ffmpeg exited with " + std::to_string(code);
   return out;
 }
@@ -72,7 +72,8 @@ std::vector<FlvTagInfo> ReadFlvTags(const std::string& path) {
     FlvTagInfo tag;
     tag.type = p[0];
     tag.size = (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-    tag.timestamp = ((uint32_t(p[4]) << 16) | (uint32_t(p[5]) << 8) | p[6]) | (uint32_t(p[7]) << 24);
+    tag.timestamp =
+        ((uint32_t(p[4]) << 16) | (uint32_t(p[5]) << 8) | p[6]) | (uint32_t(p[7]) << 24);
     tag.first_byte = p[11];
     tag.offset = int64_t(pos);
     if (pos + 15 + tag.size > d.size()) break;

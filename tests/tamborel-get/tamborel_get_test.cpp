@@ -125,6 +125,8 @@ TEST_F(TamborelGet, GivesUpAfterTheRetriesWithTheReasonLast) {
 
 TEST_F(TamborelGet, RefusesABadCommandLine) {
   std::string out, err;
+  EXPECT_EQ(Get({"--help"}, &out, &err), 0);
+  EXPECT_EQ(out.rfind("usage: tamborel-get", 0), 0u) << out;
   for (const auto& args : {std::vector<std::string>{},
                            std::vector<std::string>{"--retries", "x", "http://127.0.0.1/a"},
                            std::vector<std::string>{"--bogus", "http://127.0.0.1/a"},

@@ -33,6 +33,10 @@ bool ParseGetOptions(int argc, char** argv, GetOptions* options, std::string* er
       }
       return argv[++i];
     };
+    if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
+      options->help = true;
+      return true;
+    }
     if (std::strcmp(a, "-o") == 0) {
       const char* v = value("-o");
       if (!v) return false;

@@ -8,6 +8,7 @@ struct GetOptions {
   int retries = 0;     // failed attempts retried before giving up
   int retryDelay = 0;  // seconds between attempts; also the stall watchdog's period
   std::string url;
+  bool help = false;   // -h or --help: print the usage and end
 };
 
 // tamborel-get [-o FOLDER] [--retries N] [--retry-delay SECONDS] URL.

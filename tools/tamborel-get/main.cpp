@@ -37,6 +37,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tamborel-get: %s\n%s\n", error.c_str(), GetUsage());
     return 2;
   }
+  if (options.help) {
+    std::printf("%s\n\n"
+                "Downloads one http:// or rtmp:// address into FOLDER (default: %s),\n"
+                "retrying failed attempts N times (default %d), SECONDS apart (default %d).\n"
+                "Run it again after an interruption to continue where it stopped.\n",
+                GetUsage(), DefaultGetOptions().folder.c_str(), DefaultGetOptions().retries,
+                DefaultGetOptions().retryDelay);
+    return 0;
+  }
   if (!platform::CreateFolders(options.folder)) {
     std::fprintf(stderr, "tamborel-get: cannot create the folder %s\n", options.folder.c_str());
     return 2;
