@@ -14,9 +14,9 @@ grows while a session's answers stay empty and drops back once data flows.
 Options for faults:
   --cut-after N[,N...]
                   the i-th session opened is dropped (its HTTP connection
-                  and its RTMP connection, without an answer) once the i-th
-                  count of RTMP data bytes has gone to the client; a count
-                  of -1, and sessions beyond the list, run normally
+                  in the middle of an answer, and its RTMP connection) once
+                  the i-th count of RTMP data bytes has gone to the client;
+                  a count of -1, and sessions beyond the list, run normally
   --log FILE      one line per request and per answer
 """
 
@@ -144,7 +144,7 @@ class Gateway:
         del pending[:length]
         return parts[0], parts[1], body
 
-    def answer(self, conn, status, body):
+    def answer(self, conn, status, body, partial=None):
         reason = {200: "OK", 400: "Bad Request", 404: "Not Found"}[status]
         head = ("HTTP/1.1 %d %s\r\n"
                 "Content-Type: %s\r\n"
@@ -154,6 +154,8 @@ class Gateway:
                 "Server: rtmpt-test-gateway\r\n"
                 "\r\n" % (status, reason, CONTENT_TYPE, len(body)))
         self.log("RESP %d %d %s" % (status, len(body), body[:1].hex()))
+        if partial is not None:
+            body = body[:partial]
         conn.sendall(head.encode("latin-1") + body)
 
     def handle(self, conn, method, path, body):
@@ -222,11 +224,16 @@ class Gateway:
             return True
         if session.cut_after is not None:
             if session.sent_to_client + len(data) >= session.cut_after:
-                self.log("CUT %s after %d bytes" % (session.sid, session.sent_to_client))
+                # The connection breaks in the middle of this answer: its
+                # header promises all the data, but only the bytes up to the
+                # cut get through.
+                keep = max(0, session.cut_after - session.sent_to_client)
+                self.log("CUT %s after %d bytes" % (session.sid, session.sent_to_client + keep))
                 with self.lock:
                     self.sessions.pop(session.sid, None)
                 session.close()
                 try:
+                    self.answer(conn, 200, b"\x01" + data, partial=1 + keep)
                     conn.shutdown(socket.SHUT_RDWR)
                 except OSError:
                     pass

@@ -26,16 +26,27 @@ namespace {
 
 using testsupport::FakeStreamWorker;
 
-// The engine's recorder, keeping each attempt's result.
+// The timestamp of the last video keyframe in a partial recording, or 0.
+uint32_t LastKeyframe(const std::string& path) {
+  uint32_t found = 0;
+  for (const auto& tag : testsupport::ReadFlvTags(path))
+    if (tag.type == 9 && (tag.first_byte >> 4) == 1) found = tag.timestamp;
+  return found;
+}
+
+// The engine's recorder, keeping each attempt's result and where the file
+// stood before each later attempt.
 class ObservedRecorder : public StreamRecorder {
  public:
   int RunAttempt(const StreamAttemptRequest& request, StreamWorker& worker,
                  bool firstAttempt) override {
+    if (!firstAttempt) keyframesBefore.push_back(LastKeyframe(request.tempPath));
     const int result = inner_.RunAttempt(request, worker, firstAttempt);
     results.push_back(result);
     return result;
   }
   std::vector<int> results;
+  std::vector<uint32_t> keyframesBefore;
 
  private:
   RtmpStreamRecorder inner_;
@@ -143,10 +154,14 @@ TEST_P(RtmptTask, ContinuesAfterTheLastKeyframeEachTime) {
   EXPECT_EQ(cuts, 2);
   EXPECT_EQ(recorder.results,
             (std::vector<int>{ATTEMPT_BROKEN, ATTEMPT_BROKEN, ATTEMPT_COMPLETED}));
-  // Continued, not started over: the file was created once.
+  // Continued, not started over: the file was created once, and each break
+  // left a keyframe to go on from, later the second time.
   int created = 0;
   for (int32_t code : worker.Codes()) created += code == TE_FILE_CREATED;
   EXPECT_EQ(created, 1) << Reports(worker);
+  ASSERT_EQ(recorder.keyframesBefore.size(), 2u);
+  EXPECT_GT(recorder.keyframesBefore[0], 0u);
+  EXPECT_GT(recorder.keyframesBefore[1], recorder.keyframesBefore[0]) << gateway.Log();
   ExpectSameMedia(temp, source_);
 }
 
