@@ -112,6 +112,18 @@ int TcpSocket::WaitReadable(int timeout_ms) {
   return rc > 0 ? 1 : 0;
 }
 
+bool TcpSocket::PeerAddress(char* out, size_t size) {
+  int fd;
+  if (size < INET_ADDRSTRLEN || !Enter(&fd)) return false;
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  bool ok = ::getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0 &&
+            addr.sin_family == AF_INET &&
+            inet_ntop(AF_INET, &addr.sin_addr, out, static_cast<socklen_t>(size)) != nullptr;
+  Leave();
+  return ok;
+}
+
 bool TcpSocket::IsOpen() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return fd_ >= 0 && !closing_;

@@ -32,6 +32,9 @@ class TcpSocket {
 
   bool IsOpen() const;
   void Close();
+  // The connected peer's IPv4 address as dotted-quad text into `out`
+  // (at least 16 bytes); false when not connected.
+  bool PeerAddress(char* out, size_t size);
 
  private:
   // Marks one call in progress; false when the socket is closed.

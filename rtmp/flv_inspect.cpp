@@ -52,7 +52,7 @@ int CRTMPDownload::InspectFile(FILE* f, MediaSource* source) {
   const int64_t dataOffset = Read32(header + 5);
   uint8_t word[4];
   if (!ReadAt(f, dataOffset, word, 4)) return INSPECT_UNUSABLE;
-  if (const uint32_t first = Read32(word); first != 0)
+  if (const uint32_t first = Read32(word); first != 0 && !tunnelled)
     DiagLog(DIAG_WARNING, "First prevTagSize is not zero: prevTagSize = 0x%08X", first);
 
   // The end of the last complete tag.
@@ -106,7 +106,7 @@ int CRTMPDownload::InspectFile(FILE* f, MediaSource* source) {
     const int64_t tagStart = pos - 4 - int64_t(prevTagSize);
     uint8_t tag[12];
     if (tagStart < 0 || !ReadAt(f, tagStart, tag, sizeof tag)) {
-      DiagLog(DIAG_ERROR, "Couldn't read header!");
+      if (!tunnelled) DiagLog(DIAG_ERROR, "Couldn't read header!");
       return INSPECT_UNUSABLE;
     }
     const bool match = audioOnly ? tag[0] == 8 : (tag[0] == 9 && (tag[11] >> 4) == 1);

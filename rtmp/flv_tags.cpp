@@ -69,7 +69,13 @@ int CRTMPDownload::TagFromPacket(RTMPPacket& packet, int mediaResult, uint32_t& 
   const bool media = type == RTMP_PACKET_AUDIO || type == RTMP_PACKET_VIDEO;
   const uint8_t* body = packet.body.get();
   if (media && (packet.bodySize == 0 || !body)) return 0;
-  if (type == RTMP_PACKET_VIDEO && packet.bodySize == 2 && (body[0] >> 4) == 5) return 0;
+  if (tunnelled) {
+    // The tunnelled recorder also drops messages too short to carry a frame.
+    if (type == RTMP_PACKET_VIDEO && packet.bodySize <= 5) return 0;
+    if (type == RTMP_PACKET_AUDIO && packet.bodySize <= 1) return 0;
+  } else if (type == RTMP_PACKET_VIDEO && packet.bodySize == 2 && (body[0] >> 4) == 5) {
+    return 0;
+  }
   if (packet.bodySize > 0 && !body) return 0;
 
   if (resume) {
@@ -115,7 +121,12 @@ int CRTMPDownload::TagFromPacket(RTMPPacket& packet, int mediaResult, uint32_t& 
       if (tagType == RTMP_PACKET_AUDIO) mediaFlags |= kFlagsAudio;
       if (tagType == RTMP_PACKET_VIDEO) mediaFlags |= kFlagsVideo;
       const uint64_t dataEnd = uint64_t(pos) + 11 + dataSize;
-      if (dataEnd > size) return -2;
+      if (dataEnd > size) {
+        if (tunnelled)
+          DiagLog(DIAG_ERROR, "Wrong data size (%lu), stream corrupted, aborting!",
+                  static_cast<unsigned long>(dataSize));
+        return -2;
+      }
       timestamp = TagTimestamp(out + pos);
       if (dataEnd + 4 > size) {
         DiagLog(DIAG_WARNING, "No tagSize found, appending!");
@@ -131,11 +142,20 @@ int CRTMPDownload::TagFromPacket(RTMPPacket& packet, int mediaResult, uint32_t& 
     return 0;
   }
 
-  if (mediaResult == CRTMP::MEDIA_END) return 0;
+  if (mediaResult == CRTMP::MEDIA_END) {
+    if (tunnelled)
+      DiagLog(DIAG_DEBUG,
+              "Got Play.Complete or Play.Stop from server. Assuming stream is complete");
+    return 0;
+  }
   return int(produced);
 }
 
 int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
+  // The tunnelled recorder's filter keeps quiet.
+  const auto log = [this](int level, const char* text) {
+    if (!tunnelled) DiagLog(level, "%s", text);
+  };
   const uint32_t t = uint32_t(packet.absTimestamp);
   const uint8_t type = packet.packetType;
   const bool aggregate = type == RTMP_PACKET_FLASH_VIDEO;
@@ -170,17 +190,17 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
         lastTs = ts;
         if (tagType == resumeFrame->type) {
           if (ts == resumeTimestamp) {
-            DiagLog(DIAG_DEBUG, "Found keyframe with resume-keyframe timestamp!");
+            log(DIAG_DEBUG, "Found keyframe with resume-keyframe timestamp!");
             const uint64_t dataEnd = uint64_t(pos) + 11 + dataSize;
             if (dataSize != resumeFrame->data.size() || dataEnd > size ||
                 std::memcmp(body + pos + 11, resumeFrame->data.data(), dataSize) != 0) {
-              DiagLog(DIAG_ERROR, "FLV Stream: Keyframe doesn't match!");
+              log(DIAG_ERROR, "FLV Stream: Keyframe doesn't match!");
               return -2;
             }
             keyframeFound = true;
             if (dataEnd + 4 > size) {
-              DiagLog(DIAG_WARNING,
-                      "Non skipable packet since it doesn't end with chunk, stream corrupt!");
+              log(DIAG_WARNING,
+                  "Non skipable packet since it doesn't end with chunk, stream corrupt!");
               return -2;
             }
             const uint32_t cut = uint32_t(dataEnd) + 4;
@@ -200,11 +220,11 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
       }
       if (notFound) {
         if (!laterFirst && looked && lastTs < resumeTimestamp)
-          DiagLog(DIAG_ERROR,
-                  "First packet does not contain keyframe, all timestamps are smaller than the "
-                  "keyframe timestamp, so probably the resume seek failed?");
+          log(DIAG_ERROR,
+              "First packet does not contain keyframe, all timestamps are smaller than the "
+              "keyframe timestamp, so probably the resume seek failed?");
         if (!keyframeFound) {
-          DiagLog(DIAG_ERROR, "Couldn't find the seeked keyframe in this chunk!");
+          log(DIAG_ERROR, "Couldn't find the seeked keyframe in this chunk!");
           return 0;
         }
       }
@@ -237,7 +257,7 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
   if (pass && t != 0) keyframeFound = resumeFrameSeen = true;
   if (!pass) {
     if (aggregate) {
-      DiagLog(DIAG_WARNING, "Stream does not start with requested FLV frame, ignoring data... ");
+      log(DIAG_WARNING, "Stream does not start with requested FLV frame, ignoring data... ");
       ++ignoredAggregates;
     } else {
       ++ignoredMessages;

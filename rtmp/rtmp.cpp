@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kHandshakeSize = 1536;
 constexpr uint32_t kTimestampExtended = 0xFFFFFF;
 
 uint32_t ReadBE(const uint8_t* p, int bytes) {
@@ -51,7 +50,7 @@ bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpa
   auto given = [](const char* s) { return s != nullptr && *s != '\0' ? s : nullptr; };
   protocol_ = protocol;
   host_ = given(host);
-  port_ = port == 0 ? kDefaultPort : port;
+  port_ = port == 0 ? DefaultPort() : port;
   playpath_ = given(playpath);
   tcUrl_ = given(tcUrl);
   swfUrl_ = given(swfUrl);
@@ -77,14 +76,20 @@ bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpa
   // Set before the handshake, so a server that accepts and then stays silent
   // cannot hold the attempt forever.
   if (timeoutMs_ > 0) socket_.SetReceiveTimeout(timeoutMs_);
+  if (!Open()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool CRTMP::Open() {
   if (!HandShake()) {
     DiagLog(DIAG_DEBUG, "%s, handshake failed", "CRTMP::Connect");
-    Close();
     return false;
   }
   if (!SendConnectPacket()) {
     DiagLog(DIAG_DEBUG, "%s, RTMP connect failed", "CRTMP::Connect");
-    Close();
     return false;
   }
   return true;
@@ -120,11 +125,16 @@ void CRTMP::Close() {
   playing_ = false;
 }
 
+void CRTMP::MakeC0C1(uint8_t* c0c1) {
+  std::memset(c0c1, 0, kHandshakeSize + 1);
+  c0c1[0] = 0x03;
+  // Time and zero fields stay 0; the rest is filler the server echoes back.
+  for (int i = 9; i < kHandshakeSize + 1; ++i) c0c1[i] = static_cast<uint8_t>(std::rand() & 0xFF);
+}
+
 bool CRTMP::HandShake() {
   std::vector<uint8_t> client(kHandshakeSize + 1);
-  client[0] = 0x03;
-  // Time and zero fields stay 0; the rest is filler the server echoes back.
-  for (int i = 9; i < kHandshakeSize + 1; ++i) client[i] = static_cast<uint8_t>(std::rand() & 0xFF);
+  MakeC0C1(client.data());
   if (!WriteN(client.data(), kHandshakeSize + 1)) return false;
 
   uint8_t version;
@@ -166,16 +176,25 @@ int CRTMP::ReadN(uint8_t* out, int n) {
         return delivered;
       }
     }
-    int take = std::min(n - delivered, bufferCount_);
-    std::memcpy(out + delivered, buffer_.get() + bufferPos_, static_cast<size_t>(take));
-    bufferPos_ += take;
-    bufferCount_ -= take;
+    int take = TakeBuffered(out + delivered, n - delivered);
     delivered += take;
-
-    bytesIn_ += static_cast<uint32_t>(take);
-    if (bytesIn_ - bytesInAcked_ > kAckWindow && !SendBytesReceived()) return 0;
+    if (!CountReceived(take)) return 0;
   }
   return n;
+}
+
+int CRTMP::TakeBuffered(uint8_t* out, int n) {
+  int take = std::min(n, bufferCount_);
+  if (take <= 0) return 0;
+  std::memcpy(out, buffer_.get() + bufferPos_, static_cast<size_t>(take));
+  bufferPos_ += take;
+  bufferCount_ -= take;
+  return take;
+}
+
+bool CRTMP::CountReceived(int n) {
+  bytesIn_ += static_cast<uint32_t>(n);
+  return bytesIn_ - bytesInAcked_ <= kAckWindow || SendBytesReceived();
 }
 
 bool CRTMP::WriteN(const uint8_t* data, int n) {
@@ -238,6 +257,11 @@ bool CRTMP::ReadPacket(RTMPPacket& packet) {
   RTMPPacket& state = channelsIn_[channel];
   int headerSize = kRTMPHeaderSizes[headerType];
   if (headerType == RTMP_HEADER_FULL) {
+    if (failRestartedMessage_ && state.body) {
+      DiagLog(DIAG_DEBUG, "%s, new message on a channel with one in progress", "CRTMP::ReadPacket");
+      FailRead(packet, channel);
+      return false;
+    }
     packet.Reset();
     packet.hasAbsTimestamp = 1;
     // A full header starts a new message even if one was left unfinished.
@@ -350,6 +374,7 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
   int headerSize = kRTMPHeaderSizes[type];
 
   std::vector<uint8_t> out;
+  std::vector<size_t> pieceEnds;
   out.reserve(headerSize + 4 + packet.bodySize +
               packet.bodySize / static_cast<uint32_t>(chunkSize_) * 5);
   uint8_t header[16];
@@ -367,6 +392,7 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
   uint8_t ext[4];
   WriteBE(ext, ts, 4);
   if (extended) out.insert(out.end(), ext, ext + 4);
+  pieceEnds.push_back(out.size());
 
   const uint8_t* body = packet.body.get();
   uint32_t size = body ? packet.bodySize : 0;
@@ -376,14 +402,17 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
       if (pos > 0) {
         out.push_back(static_cast<uint8_t>(0xC0 | packet.channel));
         if (extended) out.insert(out.end(), ext, ext + 4);
+        pieceEnds.push_back(out.size());
       }
       uint32_t n = std::min(piece, size - pos);
       out.insert(out.end(), body + pos, body + pos + n);
+      pieceEnds.push_back(out.size());
     }
   } else if (size > 0) {
     out.insert(out.end(), body, body + size);
+    pieceEnds.push_back(out.size());
   }
-  if (out.size() > INT32_MAX || !WriteN(out.data(), static_cast<int>(out.size()))) return false;
+  if (!WriteChunks(out.data(), out.size(), pieceEnds)) return false;
 
   if (packet.packetType == RTMP_PACKET_INVOKE && size >= 3 && body[0] == 0x02) {
     uint32_t len = ReadBE(body + 1, 2);
@@ -398,6 +427,10 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
   stored.headerType = static_cast<uint8_t>(type);
   stored.extendedTimestamp = extended ? 1 : 0;
   return true;
+}
+
+bool CRTMP::WriteChunks(const uint8_t* bytes, size_t size, const std::vector<size_t>&) {
+  return size <= INT32_MAX && WriteN(bytes, static_cast<int>(size));
 }
 
 void CRTMP::HandleChangeChunkSize(const RTMPPacket& packet) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/tcp_socket.h"
 #include "rtmp/connection_params.h"
@@ -63,13 +64,14 @@ class CRTMP {
   // Takes "duration" and "filesize" from decoded metadata, listing nested objects.
   void ReadMetaData(const AMFObject& object);
 
-  // Transport.
-  int ReadN(uint8_t* buffer, int n);
+  // Transport. ReadN and SendRTMP are where the tunnelled client (CRTMPT)
+  // carries the same chunks in HTTP requests instead.
+  virtual int ReadN(uint8_t* buffer, int n);
   bool WriteN(const uint8_t* buffer, int n);
   // Reads one chunk into `packet`, whose channel may name a message in
   // progress. True when a chunk was read; the message may still be incomplete.
   bool ReadPacket(RTMPPacket& packet);
-  bool SendRTMP(RTMPPacket& packet);
+  virtual bool SendRTMP(RTMPPacket& packet);
   void HandleChangeChunkSize(const RTMPPacket& packet);
   bool SendBytesReceived();
 
@@ -94,9 +96,41 @@ class CRTMP {
   bool SendServerBW();
   bool SendPing(int16_t type, uint32_t value1, uint32_t value2);
 
+ protected:
+  static constexpr int kHandshakeSize = 1536;
+
+  // Port used when Connect is given 0.
+  virtual int DefaultPort() const { return kDefaultPort; }
+  // On a connected socket: the handshake and the "connect" command.
+  virtual bool Open();
+  // Puts one message's chunk bytes on the wire. `pieceEnds` gives, in order,
+  // the end offset of the first header and of every body piece and
+  // continuation header after it.
+  virtual bool WriteChunks(const uint8_t* bytes, size_t size, const std::vector<size_t>& pieceEnds);
+  // An accepted "onMetaData" notify.
+  virtual void OnMetaData(const AMFObject& object);
+  // C0 and C1 (1 + kHandshakeSize bytes): version 3, time and zero fields 0,
+  // then pseudo-random filler.
+  static void MakeC0C1(uint8_t* c0c1);
+
+  // The receive buffer, for transports of their own.
+  bool FillBuffer();
+  int Buffered() const { return bufferCount_; }
+  int TakeBuffered(uint8_t* out, int n);
+  // Counts bytes delivered to the chunk reader and acknowledges every
+  // kAckWindow of them; false when the acknowledgement could not be sent.
+  bool CountReceived(int n);
+  platform::TcpSocket& Socket() { return socket_; }
+  void SetDuration(double seconds) { duration_ = seconds; }
+
+  // A type-0 chunk on a channel that holds part of a message fails the read
+  // instead of starting a new message there.
+  bool failRestartedMessage_ = false;
+  // An aggregate tag that runs past the end of the body is logged.
+  bool warnCorruptAggregate_ = true;
+
  private:
   bool HandShake();
-  bool FillBuffer();
   bool SendInvoke(int channel, uint8_t headerType, int32_t timestamp, int32_t streamId,
                   const uint8_t* body, uint32_t size);
   void FailRead(RTMPPacket& packet, int channel);

@@ -246,7 +246,7 @@ void CRTMP::WalkAggregate(const RTMPPacket& packet) {
     uint32_t dataSize = ReadBE(body + offset + 1, 3);
     uint64_t next = offset + dataSize + 15;
     if (next > size) {
-      DiagLog(DIAG_WARNING, "Stream corrupt?!");
+      if (warnCorruptAggregate_) DiagLog(DIAG_WARNING, "Stream corrupt?!");
       break;
     }
     if (body[offset] == RTMP_PACKET_INFO) HandleMetadata(body + offset + 11, dataSize);
@@ -337,9 +337,11 @@ bool CRTMP::HandleMetadata(const uint8_t* data, uint32_t size) {
   }
   obj.Dump();
   if (obj.GetProperty(0).GetString() != "onMetaData") return false;
-  ReadMetaData(obj);
+  OnMetaData(obj);
   return true;
 }
+
+void CRTMP::OnMetaData(const AMFObject& object) { ReadMetaData(object); }
 
 void CRTMP::ReadMetaData(const AMFObject& object) {
   for (int i = 0; i < object.GetPropertyCount(); ++i) {

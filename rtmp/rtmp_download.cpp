@@ -26,15 +26,19 @@ bool CRTMPDownload::ReportStart() {
   }
   if (!host || !*host) {
     worker->Report(TE_URL_INVALID, 0, 3,
-                   "You must specify a url (-r \"rtmp://host[:port]/playpath\") containing a "
-                   "hostname.");
+                   tunnelled ? "You must specify a url (-r \"rtmpt://host[:port]/playpath\") "
+                               "containing a hostname."
+                             : "You must specify a url (-r \"rtmp://host[:port]/playpath\") "
+                               "containing a hostname.");
     result = ATTEMPT_FAILED;
     return false;
   }
   if (!playpath || !*playpath) {
     worker->Report(TE_URL_INVALID, 0, 3,
-                   "You must specify a url (-r \"rtmp://host[:port]/playpath\") containing a "
-                   "playpath.");
+                   tunnelled ? "You must specify a url (-r \"rtmpt://host[:port]/playpath\") "
+                               "containing a playpath."
+                             : "You must specify a url (-r \"rtmp://host[:port]/playpath\") "
+                               "containing a playpath.");
     result = ATTEMPT_FAILED;
     return false;
   }
@@ -254,17 +258,19 @@ bool CRTMPDownload::ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt) {
   return false;
 }
 
+// Also the tunnelled attempt (RunTunnelled): `tunnelled` picks its protocol,
+// default port, connection class and counters.
 int CRTMPDownload::Run(bool firstAttempt) {
   if (!ReportStart()) return result;
-  protocol = RTMP_PROTOCOL_RTMP;
+  protocol = tunnelled ? RTMP_PROTOCOL_RTMPT : RTMP_PROTOCOL_RTMP;
   flashVer = kRecorderFlashVer;
-  SplitHostPort(host, kRtmpRecorderPort, hostName, port);
-  if (app && *app) tcUrl = BuildTcUrl(RTMP_PROTOCOL_RTMP, hostName, port, app);
+  SplitHostPort(host, tunnelled ? kRtmptRecorderPort : kRtmpRecorderPort, hostName, port);
+  if (app && *app) tcUrl = BuildTcUrl(RtmpProtocol(protocol), hostName, port, app);
 
   // Without the buffer or the connection object nothing is touched: the
   // file stays as it is for a later try.
   std::unique_ptr<CRTMP> rtmp;
-  if (AllocateOutputBuffer()) rtmp.reset(makeConnection());
+  if (AllocateOutputBuffer()) rtmp.reset(MakeClient());
   if (!rtmp) {
     worker->Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
     buffer.reset();
@@ -281,13 +287,13 @@ int CRTMPDownload::Run(bool firstAttempt) {
       worker->AddLog(0, 0, line);
     }
     if (ConnectRtmp(*rtmp, resume ? double(resumeTimestamp) : 0, firstAttempt) &&
-        AfterConnect(firstAttempt) && Record(*source, false)) {
+        AfterConnect(firstAttempt) && Record(*source, tunnelled)) {
       // The server keeps the file's timeline and started after the keyframe
       // asked for: ask once more from the keyframe before it, on a new
       // connection (a used one still expects answers to its earlier calls).
       Publish(nullptr);
       rtmp->Close();
-      rtmp.reset(makeConnection());
+      rtmp.reset(MakeClient());
       if (!rtmp) {
         worker->Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
         result = ATTEMPT_FAILED;
@@ -297,14 +303,14 @@ int CRTMPDownload::Run(bool firstAttempt) {
         rtmp->SetBufferMS(bufferTime);
         absoluteTimeline = true;
         if (ConnectRtmp(*rtmp, double(previousKeyframeTimestamp), false) &&
-            Record(*source, false)) {
+            Record(*source, tunnelled)) {
           worker->Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
           result = ATTEMPT_FAILED;
         }
       }
     }
   }
-  Cleanup(false);
+  Cleanup(tunnelled);
   if (rtmp) rtmp->Close();
   source.reset();
   rtmp.reset();

@@ -20,6 +20,7 @@
 #include "rtmp/media_source.h"
 
 class CRTMP;
+class CRTMPT;
 class StreamWorker;
 
 class CRTMPDownload {
@@ -40,6 +41,9 @@ class CRTMPDownload {
 
   // The attempt, on the worker's thread. Returns a StreamAttemptResult.
   int Run(bool firstAttempt);
+  // The same for an rtmpt:// task, through the HTTP tunnel
+  // (rtmp_download_tunnelled.cpp).
+  int RunTunnelled(bool firstAttempt);
 
   // The 13-byte file header; returns 13.
   static int WriteHeader(uint8_t* buffer);
@@ -97,6 +101,10 @@ class CRTMPDownload {
   int64_t resumePosition = 0;  // where writing continues in the file
   uint32_t previousKeyframeTimestamp = 0;  // the usable keyframe before it, or 0
 
+  // Set by RunTunnelled: the RTMPT texts, and the tag reader's and file
+  // examination's differences.
+  bool tunnelled = false;
+
   // Given by the loop; borrowed.
   const char* host = nullptr;      // "host" or "host:port"
   const char* playpath = nullptr;
@@ -133,9 +141,12 @@ class CRTMPDownload {
   // Tests replace it to see that case.
   CRTMP* (*makeConnection)() = &NewConnection;
   static CRTMP* NewConnection();
+  CRTMPT* (*makeTunnelConnection)() = &NewTunnelConnection;
+  static CRTMPT* NewTunnelConnection();
 
  private:
   bool ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt);
+  CRTMP* MakeClient();
   int ResumeFilter(RTMPPacket& packet);
   uint32_t PreviousMatch(FILE* file, int64_t tagStart, int64_t usableEnd) const;
   bool EnsureBuffer(size_t needed);

@@ -17,10 +17,5 @@ int RtmpStreamRecorder::RunAttempt(const StreamAttemptRequest& request, StreamWo
   session->tempPath = request.tempPath;
   session->worker = &worker;
   session->resume = true;
-  if (request.tunnelled) {
-    // The tunnelled recorder (CRTMPDownload::RunTunnelled) joins here.
-    worker.Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
-    return ATTEMPT_FAILED;
-  }
-  return session->Run(firstAttempt);
+  return request.tunnelled ? session->RunTunnelled(firstAttempt) : session->Run(firstAttempt);
 }
