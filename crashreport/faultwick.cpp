@@ -18,7 +18,6 @@
 #include "crashreport/process_maps.h"
 #include "crashreport/stack_walk.h"
 
-faultwick::PreviousFilter CFaultwick::m_filter{};
 faultwick::CrashReport CFaultwick::m_report;
 faultwick::CrashPaths CFaultwick::m_paths;
 
@@ -96,19 +95,7 @@ bool WriteWholeFile(const char* path, const char* data, size_t n) {
 
 }  // namespace
 
-void CFaultwick::SetExceptionFilter() {
-  if (m_filter.installed) return;
-  Prepare();
-  InstallFatalSignalHandlers(&CFaultwick::OnFatalSignal, &m_filter);
-}
-
-void CFaultwick::UnSetExceptionFilter() { RestoreFatalSignalHandlers(&m_filter); }
-
-void CFaultwick::OnFatalSignal(int signo, siginfo_t* info, void* ucontext) {
-  CrashContext crash = MakeCrashContext(signo, info, ucontext);
-  if (EnterCrashHandlerOnce()) CreateExceptionDump(crash);
-  EndProcessBySignal(crash);
-}
+void CFaultwick::PrepareFilter() { Prepare(); }
 
 long CFaultwick::CreateExceptionDump(const CrashContext& crash) {
   // The documents folder, created when missing; the program path otherwise.
@@ -130,14 +117,7 @@ bool CFaultwick::CreateDumpFile(const CrashContext& crash, const char* dump_path
                                 const char* report_path) {
   g_maps.ReadSelf();
 
-  bool dump_ok = false;
-  int fd;
-  do fd = ::open(dump_path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  while (fd < 0 && errno == EINTR);
-  if (fd >= 0) {
-    dump_ok = WriteMinidump(fd, crash, g_maps);
-    dump_ok = ::close(fd) == 0 && dump_ok;
-  }
+  bool dump_ok = WriteMinidumpFile(dump_path, crash, g_maps);
 
   StackBounds stack = FindStack(g_maps, crash.sp);
   size_t frames = WalkStack(crash.pc, crash.fp, stack, g_frames, CrashReport::kMaxFrames);

@@ -4,7 +4,8 @@
 //
 // libFaultwick.so holds the full class; the player links a reduced copy
 // (faultwick_player.cpp) with the same public members that only writes a
-// dump named after the program.
+// dump named after the program. Both install the filter the same way
+// (faultwick_filter.cpp).
 #pragma once
 
 #include <signal.h>
@@ -30,6 +31,9 @@ class CFaultwick {
   FAULTWICK_API static void UnSetExceptionFilter();
 
  private:
+  // What the handler needs and cannot have safely during a crash, worked
+  // out before the filter is installed; each copy prepares its own.
+  static void PrepareFilter();
   static void OnFatalSignal(int signo, siginfo_t* info, void* ucontext);
   // The filter itself; 1 means the process is to end.
   static long CreateExceptionDump(const faultwick::CrashContext& crash);

@@ -1,10 +1,8 @@
 // The player's reduced copy of CFaultwick: on a crash it only writes a dump
 // named after the program and the local time; no report, ini file, dialog
 // or sender.
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <ctime>
 
 #include "crashreport/bounded_text.h"
@@ -13,8 +11,6 @@
 #include "crashreport/faultwick.h"
 #include "crashreport/minidump_writer.h"
 #include "crashreport/process_maps.h"
-
-faultwick::PreviousFilter CFaultwick::m_filter{};
 
 namespace {
 
@@ -26,8 +22,7 @@ ProcessMaps g_maps;
 
 }  // namespace
 
-void CFaultwick::SetExceptionFilter() {
-  if (m_filter.installed) return;
+void CFaultwick::PrepareFilter() {
   char program[kMaxPath];
   ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
   program[n > 0 ? n : 0] = '\0';
@@ -35,15 +30,6 @@ void CFaultwick::SetExceptionFilter() {
   PrepareMinidumpSystemInfo();
   // Loads the time-zone data now rather than in a crash.
   ::tzset();
-  InstallFatalSignalHandlers(&CFaultwick::OnFatalSignal, &m_filter);
-}
-
-void CFaultwick::UnSetExceptionFilter() { RestoreFatalSignalHandlers(&m_filter); }
-
-void CFaultwick::OnFatalSignal(int signo, siginfo_t* info, void* ucontext) {
-  CrashContext crash = MakeCrashContext(signo, info, ucontext);
-  if (EnterCrashHandlerOnce()) CreateExceptionDump(crash);
-  EndProcessBySignal(crash);
 }
 
 long CFaultwick::CreateExceptionDump(const CrashContext& crash) {
@@ -64,12 +50,7 @@ long CFaultwick::CreateExceptionDump(const CrashContext& crash) {
 bool CFaultwick::CreateDumpFile(const CrashContext& crash, const char* dump_path,
                                 const char* /*report_path*/) {
   g_maps.ReadSelf();
-  int fd;
-  do fd = ::open(dump_path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
-  bool ok = WriteMinidump(fd, crash, g_maps);
-  return ::close(fd) == 0 && ok;
+  return WriteMinidumpFile(dump_path, crash, g_maps);
 }
 
 int CFaultwick::ShowReportToUser() { return 1; }

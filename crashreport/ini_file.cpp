@@ -61,6 +61,27 @@ bool KeyName(const char* s, const char* e, const char** name, size_t* n, const c
   return true;
 }
 
+// One line of the file, from its start to `next` (its newline included),
+// with its section or key name where it has one.
+struct IniLine {
+  const char* next;
+  bool section;  // "[name]"
+  bool key;      // "name=value", the value running from `value` to `next`
+  const char* name;
+  size_t n;
+  const char* value;
+};
+
+IniLine ReadLine(const char* line, const char* end) {
+  IniLine l{};
+  const char* eol = line;
+  while (eol < end && *eol != '\n') ++eol;
+  l.next = eol < end ? eol + 1 : end;
+  l.section = SectionName(line, l.next, &l.name, &l.n);
+  l.key = !l.section && KeyName(line, l.next, &l.name, &l.n, &l.value);
+  return l;
+}
+
 ssize_t ReadAll(const char* path, char* buf, size_t capacity, bool* missing) {
   *missing = false;
   int fd;
@@ -115,28 +136,23 @@ bool WriteIniString(const char* path, const char* section, const char* key, cons
   const char* insert_at = nullptr;
   bool in_section = false;
   for (const char* line = g_in; line < end;) {
-    const char* eol = line;
-    while (eol < end && *eol != '\n') ++eol;
-    const char* next = eol < end ? eol + 1 : end;
-    const char* name;
-    size_t n;
-    const char* val;
-    if (SectionName(line, next, &name, &n)) {
+    const IniLine l = ReadLine(line, end);
+    if (l.section) {
       if (in_section) break;  // only the first section of that name counts
-      in_section = SameName(name, n, section);
-      if (in_section) insert_at = next;
+      in_section = SameName(l.name, l.n, section);
+      if (in_section) insert_at = l.next;
     } else if (in_section) {
-      if (KeyName(line, next, &name, &n, &val) && SameName(name, n, key)) {
+      if (l.key && SameName(l.name, l.n, key)) {
         key_line = line;
-        key_next = next;
+        key_next = l.next;
         break;
       }
       const char* s = line;
-      const char* e = next;
+      const char* e = l.next;
       Trim(s, e);
-      if (s < e) insert_at = next;
+      if (s < e) insert_at = l.next;
     }
-    line = next;
+    line = l.next;
   }
 
   BoundedText out(g_out, sizeof g_out);
@@ -186,22 +202,18 @@ bool ReadIniString(const char* path, const char* section, const char* key, char*
   const char* end = buf + got;
   bool in_section = false;
   for (const char* line = buf; line < end;) {
-    const char* eol = line;
-    while (eol < end && *eol != '\n') ++eol;
-    const char* next = eol < end ? eol + 1 : end;
-    const char* name;
-    size_t n;
-    const char* val;
-    if (SectionName(line, next, &name, &n)) {
-      in_section = SameName(name, n, section);
-    } else if (in_section && KeyName(line, next, &name, &n, &val) && SameName(name, n, key)) {
-      const char* ve = next;
+    const IniLine l = ReadLine(line, end);
+    if (l.section) {
+      in_section = SameName(l.name, l.n, section);
+    } else if (in_section && l.key && SameName(l.name, l.n, key)) {
+      const char* val = l.value;
+      const char* ve = l.next;
       Trim(val, ve);
       BoundedText t(out, capacity);
       t.Add(val, static_cast<size_t>(ve - val));
       return !t.overflowed();
     }
-    line = next;
+    line = l.next;
   }
   return false;
 }

@@ -1,6 +1,7 @@
 #include "crashreport/minidump_writer.h"
 
 #include <cpuid.h>
+#include <fcntl.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -311,6 +312,15 @@ bool WriteMinidump(int fd, const CrashContext& crash, const ProcessMaps& maps) {
   out.Put(dir_at, dir, n * sizeof(mdmp::Directory));
   out.Put(header_at, &header, sizeof header);
   return out.ok();
+}
+
+bool WriteMinidumpFile(const char* path, const CrashContext& crash, const ProcessMaps& maps) {
+  int fd;
+  do fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  bool ok = WriteMinidump(fd, crash, maps);
+  return ::close(fd) == 0 && ok;
 }
 
 }  // namespace faultwick

@@ -27,4 +27,8 @@ StackBounds FindStack(const ProcessMaps& maps, uintptr_t sp);
 // part was written.
 bool WriteMinidump(int fd, const CrashContext& crash, const ProcessMaps& maps);
 
+// The same into a new file at `path` (an old one is replaced). True when
+// the file was created and every part written and closed.
+bool WriteMinidumpFile(const char* path, const CrashContext& crash, const ProcessMaps& maps);
+
 }  // namespace faultwick

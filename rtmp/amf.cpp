@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "rtmp/amf_bytes.h"
+#include "rtmp/amf_decoding.h"
 #include "rtmp/diag_log.h"
 
 namespace {
@@ -32,17 +33,8 @@ enum : uint8_t {
   AMF0_AVMPLUS = 0x11,
 };
 
-// Counts one more level of nesting for the life of a nested decode.
-class NestingLevel {
- public:
-  explicit NestingLevel(AMFDecodeState& state) : state_(state) { ++state_.depth; }
-  ~NestingLevel() { --state_.depth; }
-
- private:
-  AMFDecodeState& state_;
-};
-
-unsigned AddressOf(const char* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
+using amf_decoding::AddressOf;
+using amf_decoding::NestingLevel;
 
 }  // namespace
 

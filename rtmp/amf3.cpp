@@ -6,6 +6,7 @@
 #include "rtmp/amf.h"
 #include "rtmp/amf3_class_definition.h"
 #include "rtmp/amf_bytes.h"
+#include "rtmp/amf_decoding.h"
 #include "rtmp/diag_log.h"
 
 namespace {
@@ -28,16 +29,8 @@ enum : uint8_t {
   AMF3_XML = 0x0B,
 };
 
-class NestingLevel {
- public:
-  explicit NestingLevel(AMFDecodeState& state) : state_(state) { ++state_.depth; }
-  ~NestingLevel() { --state_.depth; }
-
- private:
-  AMFDecodeState& state_;
-};
-
-unsigned AddressOf(const char* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
+using amf_decoding::AddressOf;
+using amf_decoding::NestingLevel;
 
 // Object, traits and date headers are unsigned 29-bit values.
 uint32_t HeaderBits(int32_t header) { return static_cast<uint32_t>(header) & 0x1FFFFFFF; }

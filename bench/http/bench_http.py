@@ -9,31 +9,12 @@ Usage: bench_http.py --tool PATH [--size-mib N] [--rounds N] [--keep]
 import argparse
 import hashlib
 import os
-import resource
-import shutil
-import signal
-import socket
-import subprocess
 import sys
 import tempfile
-import time
 
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_port(port, seconds=10):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
-                return True
-        except OSError:
-            time.sleep(0.05)
-    return False
+# bench_common.py sits one folder up, beside every benchmark's own folder.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from bench_common import finish, free_port, measure, print_medians, start_nginx, timed  # noqa: E402
 
 
 def make_source(path, mib):
@@ -57,12 +38,8 @@ def sha256(path):
             digest.update(chunk)
 
 
-def start_nginx(prefix, root, port):
-    nginx = "/usr/sbin/nginx" if os.access("/usr/sbin/nginx", os.X_OK) else "nginx"
-    os.makedirs(os.path.join(prefix, "temp"), exist_ok=True)
-    conf = os.path.join(prefix, "nginx.conf")
-    with open(conf, "w") as f:
-        f.write(f"""daemon off;
+def nginx_conf(prefix, root, port):
+    return f"""daemon off;
 master_process off;
 worker_processes 1;
 pid {prefix}/nginx.pid;
@@ -82,31 +59,7 @@ http {{
     root {root};
   }}
 }}
-""")
-    proc = subprocess.Popen([nginx, "-p", prefix, "-e", prefix + "/error.log", "-c", conf],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if not wait_port(port):
-        proc.kill()
-        sys.exit("nginx did not start")
-    return proc
-
-
-def timed(argv):
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    start = time.perf_counter()
-    result = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    wall = time.perf_counter() - start
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    user = after.ru_utime - before.ru_utime
-    system = after.ru_stime - before.ru_stime
-    if result.returncode != 0:
-        sys.exit(f"{argv[0]} failed with {result.returncode}")
-    return wall, user, system
-
-
-def median(values):
-    v = sorted(values)
-    return v[len(v) // 2]
+"""
 
 
 def main():
@@ -128,7 +81,9 @@ def main():
         print(f"making a {args.size_mib} MiB source file ...", flush=True)
         expected = make_source(source, args.size_mib)
         port = free_port()
-        nginx = start_nginx(os.path.join(work, "nginx"), root, port)
+        prefix = os.path.join(work, "nginx")
+        os.makedirs(os.path.join(prefix, "temp"), exist_ok=True)
+        nginx = start_nginx(prefix, nginx_conf(prefix, root, port), port)
         url = f"http://127.0.0.1:{port}/big.bin"
 
         target = os.path.join(out, "big.bin")
@@ -144,34 +99,17 @@ def main():
                 sys.exit(f"{name}: the file differs from the source")
             os.remove(target)
 
-        results = {name: ([], [], [], []) for name in runs}
-        for r in range(args.rounds):
-            for name, argv in runs.items():
-                wall, user, system = timed(argv)
-                for i, v in enumerate((wall, user + system, user, system)):
-                    results[name][i].append(v)
-                os.remove(target)
+        results = measure(runs, args.rounds, target)
 
         print(f"\n{args.size_mib} MiB from nginx on 127.0.0.1, median of {args.rounds} rounds")
-        print(f"{'program':14} {'wall s':>8} {'cpu s':>8} {'user s':>8} {'sys s':>8} {'MiB/s':>8}")
-        med = {}
-        for name, values in results.items():
-            w, c, u, s = (median(v) for v in values)
-            med[name] = (w, c)
-            print(f"{name:14} {w:8.3f} {c:8.3f} {u:8.3f} {s:8.3f} {args.size_mib / w:8.0f}")
+        med = print_medians(results, args.size_mib, "8.0f")
         tw, tc = med["tamborel-get"]
         print()
         for peer in ("curl", "wget"):
             pw, pc = med[peer]
             print(f"tamborel-get / {peer:4}: wall {tw / pw:5.2f}x  cpu {tc / pc:5.2f}x")
     finally:
-        if nginx:
-            nginx.send_signal(signal.SIGTERM)
-            nginx.wait(5)
-        if args.keep:
-            print("kept", work)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
+        finish(nginx, work, args.keep)
 
 
 if __name__ == "__main__":

@@ -9,33 +9,15 @@ Usage: bench_rtmp.py --tool PATH [--minutes N] [--rounds N] [--keep]
 
 import argparse
 import os
-import resource
-import shutil
-import signal
-import socket
 import subprocess
 import sys
 import tempfile
-import time
+
+# bench_common.py sits one folder up, beside every benchmark's own folder.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from bench_common import finish, free_port, measure, print_medians, start_nginx, timed  # noqa: E402
 
 RTMP_MODULE = "/usr/lib/nginx/modules/ngx_rtmp_module.so"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_port(port, seconds=10):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
-                return True
-        except OSError:
-            time.sleep(0.05)
-    return False
 
 
 def make_source(path, minutes):
@@ -55,12 +37,8 @@ def packets(path):
     return sorted(line.strip() for line in out.splitlines() if line.strip())
 
 
-def start_nginx(prefix, media, port):
-    nginx = "/usr/sbin/nginx" if os.access("/usr/sbin/nginx", os.X_OK) else "nginx"
-    os.makedirs(prefix, exist_ok=True)
-    conf = os.path.join(prefix, "nginx.conf")
-    with open(conf, "w") as f:
-        f.write(f"""load_module {RTMP_MODULE};
+def nginx_conf(prefix, media, port):
+    return f"""load_module {RTMP_MODULE};
 daemon off;
 master_process off;
 worker_processes 1;
@@ -73,29 +51,7 @@ rtmp {{
     application vod {{ play {media}; }}
   }}
 }}
-""")
-    proc = subprocess.Popen([nginx, "-p", prefix + "/", "-e", prefix + "/error.log", "-c", conf],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if not wait_port(port):
-        proc.kill()
-        sys.exit("nginx did not start")
-    return proc
-
-
-def timed(argv):
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    start = time.perf_counter()
-    result = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    wall = time.perf_counter() - start
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    if result.returncode != 0:
-        sys.exit(f"{argv[0]} failed with {result.returncode}")
-    return wall, after.ru_utime - before.ru_utime, after.ru_stime - before.ru_stime
-
-
-def median(values):
-    v = sorted(values)
-    return v[len(v) // 2]
+"""
 
 
 def main():
@@ -119,7 +75,9 @@ def main():
         size_mib = os.path.getsize(source) / (1 << 20)
         expected = packets(source)
         port = free_port()
-        nginx = start_nginx(os.path.join(work, "nginx"), media, port)
+        prefix = os.path.join(work, "nginx")
+        os.makedirs(prefix, exist_ok=True)
+        nginx = start_nginx(prefix, nginx_conf(prefix, media, port), port)
         url = f"rtmp://127.0.0.1:{port}/vod/clip.flv"
 
         target = os.path.join(out, "clip.flv")
@@ -139,33 +97,16 @@ def main():
                 print(f"note: {name} recorded packets {got}, the source has {expected}")
             os.remove(target)
 
-        results = {name: ([], [], [], []) for name in runs}
-        for _ in range(args.rounds):
-            for name, argv in runs.items():
-                wall, user, system = timed(argv)
-                for i, v in enumerate((wall, user + system, user, system)):
-                    results[name][i].append(v)
-                os.remove(target)
+        results = measure(runs, args.rounds, target)
 
         print(f"\n{args.minutes} minutes ({size_mib:.1f} MiB) over RTMP from nginx on 127.0.0.1, "
               f"median of {args.rounds} rounds")
-        print(f"{'program':14} {'wall s':>8} {'cpu s':>8} {'user s':>8} {'sys s':>8} {'MiB/s':>8}")
-        med = {}
-        for name, values in results.items():
-            w, c, u, s = (median(v) for v in values)
-            med[name] = (w, c)
-            print(f"{name:14} {w:8.3f} {c:8.3f} {u:8.3f} {s:8.3f} {size_mib / w:8.1f}")
+        med = print_medians(results, size_mib, "8.1f")
         tw, tc = med["tamborel-get"]
         fw, fc = med["ffmpeg"]
         print(f"\ntamborel-get / ffmpeg: wall {tw / fw:5.2f}x  cpu {tc / fc:5.2f}x")
     finally:
-        if nginx:
-            nginx.send_signal(signal.SIGTERM)
-            nginx.wait(5)
-        if args.keep:
-            print("kept", work)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
+        finish(nginx, work, args.keep)
 
 
 if __name__ == "__main__":

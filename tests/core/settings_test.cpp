@@ -11,24 +11,11 @@
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/standard_folders.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
-// Sets an environment variable for the length of a test.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value, 1); else ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_) ::setenv(name_, old_->c_str(), 1); else ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testsupport::ScopedEnv;
 
 std::vector<std::pair<std::string, int>> Names(const std::vector<BrowserEntry>& browsers) {
   std::vector<std::pair<std::string, int>> out;

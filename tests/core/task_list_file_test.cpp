@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/local_time.h"
 #include "platform/message_box.h"
+#include "tests/support/full_disk_writer.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -439,25 +440,7 @@ TEST_F(TaskListFileTest, OverlongValuesInAFileAreCut) {
   EXPECT_EQ(m.tasks[1].FileName, "a.flv");
 }
 
-// Fills the disk after `room` bytes.
-class FullDiskWriter : public platform::AtomicFileWriter {
- public:
-  explicit FullDiskWriter(size_t room) : room_(room) {}
-
- protected:
-  ssize_t WriteSome(int fd, const void* data, size_t size) override {
-    if (room_ == 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    size_t n = std::min(size, room_);
-    room_ -= n;
-    return AtomicFileWriter::WriteSome(fd, data, n);
-  }
-
- private:
-  size_t room_;
-};
+using testsupport::FullDiskWriter;
 
 TEST_F(TaskListFileTest, AFailedSaveLeavesTheOldFileWhole) {
   DataModel old_model;

@@ -1,20 +1,10 @@
 #include "tests/peers/rtmp_script_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
 
 namespace testpeers {
-
-namespace {
-
-constexpr int kHandshake = 1536;
-
-}  // namespace
 
 // ---------------------------------------------------------------- AMF0 values
 
@@ -131,33 +121,17 @@ std::string Hex(const std::string& bytes) {
 
 // ---------------------------------------------------------------- connection
 
-RtmpScriptConn::~RtmpScriptConn() { Close(); }
-
-void RtmpScriptConn::Close() {
-  if (fd_ >= 0) {
-    ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
-    fd_ = -1;
-  }
-}
-
 void RtmpScriptConn::ShutdownSend() {
   if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
 }
 
 bool RtmpScriptConn::Fill(int timeout_ms) {
-  if (fd_ < 0) return false;
-  pollfd p{fd_, POLLIN, 0};
-  if (::poll(&p, 1, timeout_ms) <= 0) return false;
-  char buf[65536];
-  ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-  if (n <= 0) return false;
+  // What was read already goes before the buffer grows.
   if (in_pos_ > 0) {
     in_.erase(0, in_pos_);
     in_pos_ = 0;
   }
-  in_.append(buf, static_cast<size_t>(n));
-  return true;
+  return Receive(timeout_ms);
 }
 
 bool RtmpScriptConn::ReadRaw(size_t n, std::string* out, int timeout_ms) {
@@ -175,34 +149,12 @@ bool RtmpScriptConn::ReadByte(uint8_t* b, int timeout_ms) {
   return true;
 }
 
-bool RtmpScriptConn::WaitClosed(int timeout_ms) {
-  for (;;) {
-    if (fd_ < 0) return true;
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, timeout_ms) <= 0) return false;
-    char buf[65536];
-    ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-    if (n <= 0) return true;
-  }
-}
-
-bool RtmpScriptConn::Send(const std::string& bytes) {
-  size_t off = 0;
-  while (off < bytes.size()) {
-    ssize_t n = ::send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    off += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool RtmpScriptConn::Handshake() {
-  if (!ReadRaw(1 + kHandshake, &c0c1_)) return false;
-  s1_ = chunk::Be(0x01020304, 4) + std::string(4, '\0');
-  for (int i = 8; i < kHandshake; ++i) s1_.push_back(static_cast<char>(i * 7));
+  if (!ReadRaw(1 + kHandshakeSize, &c0c1_)) return false;
+  s1_ = ScriptedS1();
   std::string reply = std::string("\x03", 1) + s1_ + c0c1_.substr(1);
   if (!Send(reply)) return false;
-  return ReadRaw(kHandshake, &c2_);
+  return ReadRaw(kHandshakeSize, &c2_);
 }
 
 bool RtmpScriptConn::SendMessage(int channel, uint8_t type, uint32_t timestamp, uint32_t stream_id,
@@ -331,44 +283,6 @@ bool RtmpScriptConn::AnswerUntilPlay(double stream_id, std::vector<RtmpMessage>*
     }
     if (m.type == 20 && m.body.compare(0, 7, std::string("\x02\x00\x04play", 7)) == 0) return true;
   }
-}
-
-// ---------------------------------------------------------------- server
-
-RtmpScriptServer::RtmpScriptServer() {
-  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  int one = 1;
-  ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::listen(listen_fd_, 4) == 0) {
-    socklen_t len = sizeof a;
-    ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-  }
-}
-
-RtmpScriptServer::~RtmpScriptServer() {
-  Join();
-  if (listen_fd_ >= 0) ::close(listen_fd_);
-}
-
-void RtmpScriptServer::Run(std::function<void(RtmpScriptConn&)> script) {
-  thread_ = std::thread([this, script = std::move(script)] {
-    pollfd p{listen_fd_, POLLIN, 0};
-    if (::poll(&p, 1, 10000) <= 0) return;
-    int fd = ::accept(listen_fd_, nullptr, nullptr);
-    if (fd < 0) return;
-    RtmpScriptConn conn(fd);
-    script(conn);
-  });
-}
-
-void RtmpScriptServer::Join() {
-  if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace testpeers

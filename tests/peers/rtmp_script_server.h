@@ -8,8 +8,9 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/peers/script_server.h"
 
 namespace testpeers {
 
@@ -26,12 +27,9 @@ struct RtmpMessage {
 
 // The connection a script works with. Reads give up after `timeout_ms` so a
 // broken client cannot hang a test.
-class RtmpScriptConn {
+class RtmpScriptConn : public ScriptSocket {
  public:
-  explicit RtmpScriptConn(int fd) : fd_(fd) {}
-  ~RtmpScriptConn();
-  RtmpScriptConn(const RtmpScriptConn&) = delete;
-  RtmpScriptConn& operator=(const RtmpScriptConn&) = delete;
+  explicit RtmpScriptConn(int fd) : ScriptSocket(fd) {}
 
   // Reads C0 and C1, sends S0, S1 (time field 0x01020304) and S2 (C1 echoed),
   // reads C2. The client's C0, C1 and C2 are kept.
@@ -40,7 +38,7 @@ class RtmpScriptConn {
   const std::string& c2() const { return c2_; }
   const std::string& s1() const { return s1_; }
 
-  bool Send(const std::string& bytes);
+  bool Send(const std::string& bytes) { return SendAll(bytes); }
   // A whole message as a type-0 chunk and type-3 continuations of
   // `chunk_size` bytes (extended timestamps written as the protocol says).
   bool SendMessage(int channel, uint8_t type, uint32_t timestamp, uint32_t stream_id,
@@ -55,8 +53,6 @@ class RtmpScriptConn {
   bool ReadMessageOfType(uint8_t type, RtmpMessage* out, int timeout_ms = 10000);
   // Exactly n raw bytes.
   bool ReadRaw(size_t n, std::string* out, int timeout_ms = 10000);
-  // True when the client closes the connection within the time-out.
-  bool WaitClosed(int timeout_ms = 10000);
   void set_client_chunk_size(int size) { client_chunk_size_ = size; }
 
   // Handshake, then reads the "connect" command into *connect.
@@ -69,7 +65,6 @@ class RtmpScriptConn {
   // Ends the server's sending side; the client reads the end of the stream
   // while its own messages can still arrive.
   void ShutdownSend();
-  void Close();
 
  private:
   bool ReadByte(uint8_t* b, int timeout_ms);
@@ -87,33 +82,14 @@ class RtmpScriptConn {
     bool inProgress = false;
   };
 
-  int fd_;
-  std::string in_;
   size_t in_pos_ = 0;
   int client_chunk_size_ = 128;
   std::map<int, ChannelState> channels_;
   std::string c0c1_, c2_, s1_;
 };
 
-class RtmpScriptServer {
- public:
-  RtmpScriptServer();
-  ~RtmpScriptServer();
-  RtmpScriptServer(const RtmpScriptServer&) = delete;
-  RtmpScriptServer& operator=(const RtmpScriptServer&) = delete;
-
-  int port() const { return port_; }
-  // Accepts one client on a thread of its own and runs `script` with it;
-  // the connection closes when the script returns.
-  void Run(std::function<void(RtmpScriptConn&)> script);
-  // Waits for the script to end.
-  void Join();
-
- private:
-  int listen_fd_ = -1;
-  int port_ = 0;
-  std::thread thread_;
-};
+// Accepts one client on a thread of its own and runs a script with it.
+using RtmpScriptServer = ScriptServer<RtmpScriptConn>;
 
 // AMF0 values for scripted messages.
 namespace amf0 {

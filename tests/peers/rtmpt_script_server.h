@@ -4,10 +4,10 @@
 // byte, so it can also send answers no real server would.
 #pragma once
 
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/peers/script_server.h"
 
 namespace testpeers {
 
@@ -19,20 +19,14 @@ struct HttpRequest {
   std::string Header(const std::string& name) const;
 };
 
-class RtmptScriptConn {
+class RtmptScriptConn : public ScriptSocket {
  public:
-  explicit RtmptScriptConn(int fd) : fd_(fd) {}
-  ~RtmptScriptConn();
-  RtmptScriptConn(const RtmptScriptConn&) = delete;
-  RtmptScriptConn& operator=(const RtmptScriptConn&) = delete;
+  explicit RtmptScriptConn(int fd) : ScriptSocket(fd) {}
 
   bool ReadRequest(HttpRequest* out, int timeout_ms = 10000);
   // "HTTP/1.1 <status>" with the tunnel's content type and the body's length.
   bool Answer(const std::string& body, const std::string& status = "200 OK");
-  bool SendRaw(const std::string& bytes);
-  // True when the client closes the connection within the time-out.
-  bool WaitClosed(int timeout_ms = 10000);
-  void Close();
+  bool SendRaw(const std::string& bytes) { return SendAll(bytes); }
 
   // The client's side of opening a tunnel: answers /open/1 with the session
   // id, the C0 C1 request with S0 S1 S2, and keeps the request carrying C2
@@ -43,29 +37,10 @@ class RtmptScriptConn {
   const std::vector<HttpRequest>& requests() const { return requests_; }
 
  private:
-  bool Fill(int timeout_ms);
-
-  int fd_;
-  std::string in_;
   std::string s1_, c1_;
   std::vector<HttpRequest> requests_;
 };
 
-class RtmptScriptServer {
- public:
-  RtmptScriptServer();
-  ~RtmptScriptServer();
-  RtmptScriptServer(const RtmptScriptServer&) = delete;
-  RtmptScriptServer& operator=(const RtmptScriptServer&) = delete;
-
-  int port() const { return port_; }
-  void Run(std::function<void(RtmptScriptConn&)> script);
-  void Join();
-
- private:
-  int listen_fd_ = -1;
-  int port_ = 0;
-  std::thread thread_;
-};
+using RtmptScriptServer = ScriptServer<RtmptScriptConn>;
 
 }  // namespace testpeers

@@ -6,29 +6,12 @@
 #include <cerrno>
 
 #include "platform/file_system.h"
+#include "tests/support/full_disk_writer.h"
 #include "tests/support/sandbox.h"
 
 namespace {
 
-// Lets `room` bytes through, then reports a full disk.
-class FullDiskWriter : public platform::AtomicFileWriter {
- public:
-  explicit FullDiskWriter(size_t room) : room_(room) {}
-
- protected:
-  ssize_t WriteSome(int fd, const void* data, size_t size) override {
-    if (room_ == 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    size_t n = std::min(size, room_);
-    room_ -= n;
-    return AtomicFileWriter::WriteSome(fd, data, n);
-  }
-
- private:
-  size_t room_;
-};
+using testsupport::FullDiskWriter;
 
 TEST(AtomicFileWriter, ReplacesOnlyOnCommit) {
   testsupport::Sandbox box;

@@ -8,23 +8,11 @@
 #include "platform/file_system.h"
 #include "platform/user_folders.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value, 1); else ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_) ::setenv(name_, old_->c_str(), 1); else ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testsupport::ScopedEnv;
 
 TEST(AutoStart, EntryIsWrittenAndRemoved) {
   testsupport::Sandbox box;

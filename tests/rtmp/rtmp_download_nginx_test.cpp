@@ -11,46 +11,15 @@
 
 #include "core/stream_retry_loop.h"
 #include "core/task_event_codes.h"
-#include "rtmp/rtmp_recorder.h"
 #include "rtmp/stream_address.h"
 #include "tests/peers/fault_proxy.h"
-#include "tests/support/fake_stream_worker.h"
-#include "tests/support/flv_media.h"
-#include "tests/support/nginx_peer.h"
+#include "tests/rtmp/nginx_recording.h"
 
 namespace {
 
+using testsupport::ExpectSameMedia;
 using testsupport::FakeStreamWorker;
-
-// The last complete keyframe of a partial recording (for a file without
-// video, its last audio tag), or 0.
-uint32_t LastKeyframe(const std::string& path) {
-  uint32_t found = 0;
-  const auto tags = testsupport::ReadFlvTags(path);
-  bool video = false;
-  for (const auto& tag : tags) video |= tag.type == 9;
-  for (const auto& tag : tags)
-    if (video ? tag.type == 9 && (tag.first_byte >> 4) == 1 : tag.type == 8) found = tag.timestamp;
-  return found;
-}
-
-// The real recorder, keeping each attempt's result and where the file stood
-// before each continued attempt.
-class ObservedRecorder : public StreamRecorder {
- public:
-  int RunAttempt(const StreamAttemptRequest& request, StreamWorker& worker,
-                 bool firstAttempt) override {
-    if (!firstAttempt) keyframesBefore.push_back(LastKeyframe(request.tempPath));
-    const int result = inner_.RunAttempt(request, worker, firstAttempt);
-    results.push_back(result);
-    return result;
-  }
-  std::vector<int> results;
-  std::vector<uint32_t> keyframesBefore;
-
- private:
-  RtmpStreamRecorder inner_;
-};
+using testsupport::ObservedRecorder;
 
 struct MediaCase {
   const char* name;
@@ -68,14 +37,9 @@ const MediaCase kCases[] = {
     {"audio_only", "", "aac", 0x04},
 };
 
-class RtmpTask : public ::testing::Test {
+class RtmpTask : public testsupport::NginxRtmpTest {
  protected:
-  void SetUp() override {
-    if (!testsupport::NginxPeer::Available() || !testsupport::HaveProgram("ffmpeg") ||
-        !testsupport::HaveProgram("ffprobe"))
-      GTEST_SKIP() << "nginx with the RTMP module, ffmpeg or ffprobe is not installed";
-    ASSERT_TRUE(nginx_.Start()) << nginx_.ErrorLog();
-  }
+  RtmpTask() : NginxRtmpTest(/*needsFfprobe=*/true, /*needsGateway=*/false) {}
 
   // A test file in nginx's folder; returns its path.
   std::string Media(const MediaCase& c, int seconds) {
@@ -93,30 +57,11 @@ class RtmpTask : public ::testing::Test {
     return RunStreamRetryLoop(recorder_, false, texts, worker_);
   }
 
-  // The checks every finished recording must pass.
-  void ExpectSameMedia(const std::string& recorded, const std::string& source) {
-    EXPECT_EQ(testsupport::DecodeErrors(recorded), "");
-    const testsupport::MediaFacts want = testsupport::ProbeMedia(source);
-    const testsupport::MediaFacts got = testsupport::ProbeMedia(recorded);
-    ASSERT_TRUE(want.ok && got.ok);
-    EXPECT_NEAR(got.duration, want.duration, 0.5);
-    EXPECT_EQ(got.audio_packets, want.audio_packets);
-    EXPECT_EQ(got.video_packets, want.video_packets);
-    // Per stream, time never goes back.
-    uint32_t last[32] = {};
-    for (const testsupport::FlvTagInfo& tag : testsupport::ReadFlvTags(recorded)) {
-      EXPECT_GE(tag.timestamp, last[tag.type & 31]) << "tag at " << tag.offset;
-      last[tag.type & 31] = tag.timestamp;
-    }
-  }
-
   uint8_t HeaderFlags(const std::string& path) {
     const std::string d = testsupport::ReadWholeFile(path);
     return d.size() > 4 ? uint8_t(d[4]) : 0xFF;
   }
 
-  testsupport::NginxPeer nginx_;
-  testsupport::Sandbox sandbox_;
   FakeStreamWorker worker_;
   ObservedRecorder recorder_;
 };

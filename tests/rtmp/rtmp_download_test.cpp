@@ -13,6 +13,7 @@
 #include "platform/tick_count.h"
 #include "rtmp/rtmp.h"
 #include "tests/peers/rtmp_script_server.h"
+#include "tests/rtmp/clip_attempt.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_stream_worker.h"
 #include "tests/support/sandbox.h"
@@ -33,12 +34,7 @@ class RtmpAttempt : public ::testing::Test {
  protected:
   int Run(const std::string& host, bool first) {
     host_ = host;
-    d.host = host_.c_str();
-    d.playpath = "clip";
-    d.app = "vod";
-    d.tempPath = temp_.c_str();
-    d.worker = &worker;
-    d.resume = true;
+    testsupport::AimAtClip(d, host_, temp_, worker, /*resume=*/true);
     return d.Run(first);
   }
   std::string Local(int port) { return "127.0.0.1:" + std::to_string(port); }
@@ -65,12 +61,7 @@ TEST_F(RtmpAttempt, RefusedConnection) {
     testsupport::FakeStreamWorker w;
     CRTMPDownload attempt;
     const std::string host = Local(testsupport::FreeTcpPort());
-    attempt.host = host.c_str();
-    attempt.playpath = "clip";
-    attempt.app = "vod";
-    attempt.tempPath = temp_.c_str();
-    attempt.worker = &w;
-    attempt.resume = true;
+    testsupport::AimAtClip(attempt, host, temp_, w, /*resume=*/true);
     EXPECT_EQ(attempt.Run(first), ATTEMPT_FAILED);
     EXPECT_TRUE(w.HasEvent(TE_CONNECT_FAILED,
                            first ? "Failed to connect to the server." : "Connection broken."));
@@ -118,12 +109,7 @@ TEST_F(RtmpAttempt, OutcomeOfAStreamThatStops) {
       conn.WaitClosed(c.stopStatus ? 10000 : 200);
     });
     const std::string host = Local(server.port());
-    attempt.host = host.c_str();
-    attempt.playpath = "clip";
-    attempt.app = "vod";
-    attempt.tempPath = temp_.c_str();
-    attempt.worker = &w;
-    attempt.resume = false;
+    testsupport::AimAtClip(attempt, host, temp_, w, /*resume=*/false);
     EXPECT_EQ(attempt.Run(true), c.result);
     server.Join();
     EXPECT_EQ(w.HasEvent(TE_COMPLETED, "Download Completed."), c.result == ATTEMPT_COMPLETED);

@@ -14,42 +14,21 @@
 #include "core/stream_retry_loop.h"
 #include "core/task_event_codes.h"
 #include "rtmp/rtmp_download.h"
-#include "rtmp/rtmp_recorder.h"
 #include "rtmp/stream_address.h"
 #include "tests/peers/rtmpt_script_server.h"
-#include "tests/support/fake_stream_worker.h"
-#include "tests/support/flv_media.h"
-#include "tests/support/nginx_peer.h"
-#include "tests/support/rtmpt_gateway_peer.h"
+#include "tests/rtmp/clip_attempt.h"
+#include "tests/rtmp/nginx_recording.h"
 
 namespace {
 
+using testsupport::ExpectSameMedia;
 using testsupport::FakeStreamWorker;
 
-// The timestamp of the last video keyframe in a partial recording, or 0.
-uint32_t LastKeyframe(const std::string& path) {
-  uint32_t found = 0;
-  for (const auto& tag : testsupport::ReadFlvTags(path))
-    if (tag.type == 9 && (tag.first_byte >> 4) == 1) found = tag.timestamp;
-  return found;
-}
-
-// The engine's recorder, keeping each attempt's result and where the file
-// stood before each later attempt.
-class ObservedRecorder : public StreamRecorder {
+// Every file here has video: a partial recording without any has no keyframe
+// to go on from.
+class ObservedRecorder : public testsupport::ObservedRecorder {
  public:
-  int RunAttempt(const StreamAttemptRequest& request, StreamWorker& worker,
-                 bool firstAttempt) override {
-    if (!firstAttempt) keyframesBefore.push_back(LastKeyframe(request.tempPath));
-    const int result = inner_.RunAttempt(request, worker, firstAttempt);
-    results.push_back(result);
-    return result;
-  }
-  std::vector<int> results;
-  std::vector<uint32_t> keyframesBefore;
-
- private:
-  RtmpStreamRecorder inner_;
+  ObservedRecorder() : testsupport::ObservedRecorder(/*audioWithoutVideo=*/false) {}
 };
 
 // Reports, for failure messages.
@@ -67,13 +46,14 @@ struct MediaCase {
 
 void PrintTo(const MediaCase& c, std::ostream* os) { *os << c.name; }
 
-class RtmptTask : public ::testing::TestWithParam<MediaCase> {
+class RtmptTask : public testsupport::NginxRtmpTest,
+                  public ::testing::WithParamInterface<MediaCase> {
  protected:
+  RtmptTask() : NginxRtmpTest(/*needsFfprobe=*/true, /*needsGateway=*/true) {}
+
   void SetUp() override {
-    if (!testsupport::NginxPeer::Available() || !testsupport::HaveProgram("ffmpeg") ||
-        !testsupport::HaveProgram("ffprobe") || !testsupport::RtmptGatewayPeer::Available())
-      GTEST_SKIP() << "nginx with the RTMP module, ffmpeg, ffprobe or python3 is not installed";
-    ASSERT_TRUE(nginx_.Start()) << nginx_.ErrorLog();
+    NginxRtmpTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     const MediaCase& c = GetParam();
     source_ = nginx_.media_dir() + c.name + ".flv";
     ASSERT_TRUE(testsupport::MakeMediaFlv(source_, 8, c.videoCodec, c.audioCodec));
@@ -91,23 +71,6 @@ class RtmptTask : public ::testing::TestWithParam<MediaCase> {
     return RunStreamRetryLoop(recorder, tunnelled, texts, worker);
   }
 
-  void ExpectSameMedia(const std::string& recorded, const std::string& reference) {
-    EXPECT_EQ(testsupport::DecodeErrors(recorded), "");
-    const testsupport::MediaFacts want = testsupport::ProbeMedia(reference);
-    const testsupport::MediaFacts got = testsupport::ProbeMedia(recorded);
-    ASSERT_TRUE(want.ok && got.ok);
-    EXPECT_NEAR(got.duration, want.duration, 0.5);
-    EXPECT_EQ(got.audio_packets, want.audio_packets);
-    EXPECT_EQ(got.video_packets, want.video_packets);
-    uint32_t last[32] = {};
-    for (const testsupport::FlvTagInfo& tag : testsupport::ReadFlvTags(recorded)) {
-      EXPECT_GE(tag.timestamp, last[tag.type & 31]) << "tag at " << tag.offset;
-      last[tag.type & 31] = tag.timestamp;
-    }
-  }
-
-  testsupport::NginxPeer nginx_;
-  testsupport::Sandbox sandbox_;
   std::string source_;
 };
 
@@ -182,12 +145,7 @@ TEST(RtmptAttempt, ConnectsToThePortOfTheHostFieldAndNamesItInTheTcUrl) {
   const std::string host = "127.0.0.1:" + std::to_string(server.port());
   const std::string temp = dir.path("t.flv");
   CRTMPDownload attempt;
-  attempt.host = host.c_str();
-  attempt.playpath = "clip";
-  attempt.app = "vod";
-  attempt.tempPath = temp.c_str();
-  attempt.worker = &worker;
-  attempt.resume = true;
+  testsupport::AimAtClip(attempt, host, temp, worker, /*resume=*/true);
   // The scripted server goes away after the connect request: a broken stream.
   EXPECT_EQ(attempt.RunTunnelled(true), ATTEMPT_BROKEN);
   server.Join();

@@ -4,23 +4,21 @@
 
 #include <string>
 
-#include "tests/support/flv_media.h"
-#include "tests/support/nginx_peer.h"
-#include "tests/support/rtmpt_gateway_peer.h"
+#include "tests/rtmp/nginx_recording.h"
 
 namespace {
 
 using testsupport::RunCommand;
 
-TEST(RtmptGateway, FfmpegRecordsThroughItWhatNginxServes) {
-  if (!testsupport::NginxPeer::Available() || !testsupport::HaveProgram("ffmpeg") ||
-      !testsupport::RtmptGatewayPeer::Available())
-    GTEST_SKIP() << "nginx with the RTMP module, ffmpeg or python3 is not installed";
-  testsupport::NginxPeer nginx;
-  ASSERT_TRUE(nginx.Start()) << nginx.ErrorLog();
+class RtmptGateway : public testsupport::NginxRtmpTest {
+ protected:
+  RtmptGateway() : NginxRtmpTest(/*needsFfprobe=*/false, /*needsGateway=*/true) {}
+};
+
+TEST_F(RtmptGateway, FfmpegRecordsThroughItWhatNginxServes) {
   testsupport::RtmptGatewayPeer gateway;
-  ASSERT_TRUE(gateway.Start(nginx.port()));
-  const std::string source = nginx.media_dir() + "clip.flv";
+  ASSERT_TRUE(gateway.Start(nginx_.port()));
+  const std::string source = nginx_.media_dir() + "clip.flv";
   ASSERT_TRUE(testsupport::MakeMediaFlv(source, 10, "libx264", "aac"));
 
   testsupport::Sandbox out;

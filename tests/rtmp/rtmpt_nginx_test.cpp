@@ -6,8 +6,7 @@
 #include <string>
 
 #include "rtmp/rtmpt.h"
-#include "tests/support/nginx_peer.h"
-#include "tests/support/rtmpt_gateway_peer.h"
+#include "tests/rtmp/nginx_recording.h"
 
 namespace {
 
@@ -18,16 +17,16 @@ bool IsCodecConfig(const RTMPPacket& p) {
   return (b[0] >> 4) == 10 && b[1] == 0;
 }
 
-TEST(RtmptNginx, PlaysEveryMediaMessageThroughTheGateway) {
-  if (!testsupport::NginxPeer::Available() || !testsupport::HaveProgram("ffmpeg") ||
-      !testsupport::RtmptGatewayPeer::Available())
-    GTEST_SKIP() << "nginx with the RTMP module, ffmpeg or python3 is not installed";
-  testsupport::NginxPeer nginx;
-  ASSERT_TRUE(nginx.Start()) << nginx.ErrorLog();
+class RtmptNginx : public testsupport::NginxRtmpTest {
+ protected:
+  RtmptNginx() : NginxRtmpTest(/*needsFfprobe=*/false, /*needsGateway=*/true) {}
+};
+
+TEST_F(RtmptNginx, PlaysEveryMediaMessageThroughTheGateway) {
   // Small answers make the client read across many of them.
   testsupport::RtmptGatewayPeer gateway;
-  ASSERT_TRUE(gateway.Start(nginx.port(), {"--max-body", "5000"}));
-  const std::string path = nginx.media_dir() + "clip.flv";
+  ASSERT_TRUE(gateway.Start(nginx_.port(), {"--max-body", "5000"}));
+  const std::string path = nginx_.media_dir() + "clip.flv";
   ASSERT_TRUE(testsupport::MakeTestFlv(path, 60, "libx264", "aac"));
   const int expected = testsupport::CountMediaPackets(path);
   ASSERT_GT(expected, 0);
