@@ -63,6 +63,15 @@ bool TcpSocket::Connect(const char* host, int port) {
   return IsOpen();
 }
 
+bool TcpSocket::Adopt(int fd) {
+  Close();
+  if (fd < 0) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  fd_ = fd;
+  closing_ = false;
+  return true;
+}
+
 bool TcpSocket::SetReceiveTimeout(int ms) {
   int fd;
   if (!Enter(&fd)) return false;

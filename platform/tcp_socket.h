@@ -19,6 +19,9 @@ class TcpSocket {
   // Resolves `host` (dotted quad or a name, first IPv4 address) and connects.
   // Any open connection is closed first.
   bool Connect(const char* host, int port);
+  // Takes over an already-connected stream socket (a socketpair end in
+  // tests), which this object then closes. Any open connection is closed first.
+  bool Adopt(int fd);
   // Receive time-out in milliseconds; a receive that waits longer fails.
   bool SetReceiveTimeout(int ms);
 

@@ -38,6 +38,12 @@ using amf_decoding::NestingLevel;
 
 }  // namespace
 
+bool AMFDecodeState::Spend() {
+  if (--workLeft >= 0) return true;
+  if (workLeft == -1) DiagLog(DIAG_ERROR, "AMF decoding takes too long for its size, giving up");
+  return false;
+}
+
 const AMFObjectProperty& AMFInvalidProperty() {
   static const AMFObjectProperty invalid;
   return invalid;
@@ -53,17 +59,17 @@ AMFObject& AMFObject::operator=(AMFObject&&) noexcept = default;
 AMFObject::~AMFObject() = default;
 
 int AMFObject::Decode(const char* data, int size, bool decodeNames) {
-  AMFDecodeState state;
+  AMFDecodeState state(size);
   return DecodeAt(data, size, decodeNames, state);
 }
 
 int AMFObject::DecodeArray(const char* data, int size, int count, bool decodeNames) {
-  AMFDecodeState state;
+  AMFDecodeState state(size);
   return DecodeArrayAt(data, size, count, decodeNames, state);
 }
 
 int AMFObject::AMF3Decode(const char* data, int size, bool encapsulated) {
-  AMFDecodeState state;
+  AMFDecodeState state(size);
   return AMF3DecodeAt(data, size, encapsulated, state);
 }
 
@@ -80,6 +86,7 @@ int AMFObject::DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeS
       // that found no end marker holds for the rest of the data: don't scan
       // it again at every level.
       if (state.noEndMarkerFrom != nullptr && data + pos >= state.noEndMarkerFrom) break;
+      if (!state.Spend()) break;
       // Skip to the end marker so that the properties before the fault are kept.
       DiagLog(DIAG_ERROR, "DECODING ERROR, IGNORING BYTES UNTIL NEXT KNOWN PATTERN!");
       ++pos;
@@ -150,12 +157,12 @@ AMFObjectProperty& AMFObjectProperty::operator=(AMFObjectProperty&&) noexcept = 
 AMFObjectProperty::~AMFObjectProperty() = default;
 
 int AMFObjectProperty::Decode(const char* data, int size, bool decodeName) {
-  AMFDecodeState state;
+  AMFDecodeState state(size);
   return DecodeAt(data, size, decodeName, state);
 }
 
 int AMFObjectProperty::AMF3Decode(const char* data, int size, bool decodeName) {
-  AMFDecodeState state;
+  AMFDecodeState state(size);
   return AMF3DecodeAt(data, size, decodeName, state);
 }
 
@@ -169,6 +176,7 @@ void AMFObjectProperty::Reset() {
 int AMFObjectProperty::DecodeAt(const char* data, int size, bool decodeName,
                                 AMFDecodeState& state) {
   Reset();
+  if (!state.Spend()) return -1;
   if (size <= 0 || data == nullptr) {
     DiagLog(DIAG_DEBUG, "%s: Empty buffer/no buffer pointer!", kPropertyDecode);
     return -1;

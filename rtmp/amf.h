@@ -25,12 +25,27 @@ constexpr int kAMFMaxNesting = 64;
 
 class AMFObjectProperty;
 
-// Shared by the calls of one decode: the nesting depth, and where a
+// Work one decode may do per byte of its input: value decodes plus bytes
+// skipped while resynchronising. A body that fails makes its parent skip to
+// the next end marker, which may lie inside what the failed value covered,
+// so decoding restarts in bytes already decoded; nested, that is exponential
+// work on a few hundred hostile bytes. Sound and merely damaged data stays
+// far below the limit; past it the decode fails.
+constexpr int kAMFWorkPerByte = 16;
+
+// Shared by the calls of one decode: the nesting depth, where a
 // resynchronising scan already found no end marker up to the end of the
-// data, so that enclosing bodies don't scan those bytes again.
+// data (so that enclosing bodies don't scan those bytes again), and the work
+// left.
 struct AMFDecodeState {
+  explicit AMFDecodeState(int size)
+      : workLeft(static_cast<int64_t>(size > 0 ? size : 0) * kAMFWorkPerByte + 1024) {}
+  // One step of work; false once the decode has used up its share.
+  bool Spend();
+
   int depth = 0;
   const char* noEndMarkerFrom = nullptr;
+  int64_t workLeft;
 };
 
 class AMFObject {

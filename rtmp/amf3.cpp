@@ -40,6 +40,7 @@ uint32_t HeaderBits(int32_t header) { return static_cast<uint32_t>(header) & 0x1
 int AMFObjectProperty::AMF3DecodeAt(const char* data, int size, bool decodeName,
                                     AMFDecodeState& state) {
   Reset();
+  if (!state.Spend()) return -1;
   if (size <= 0 || data == nullptr) {
     DiagLog(DIAG_DEBUG, "empty buffer/no buffer pointer!");
     return -1;

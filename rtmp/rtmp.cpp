@@ -102,6 +102,12 @@ bool CRTMP::Connect(const RtmpConnectionParams& p) {
                  text(p.subscribePath), p.seekMs, p.lengthMs, p.liveStream, p.receiveTimeoutMs);
 }
 
+bool CRTMP::AdoptSocket(int fd) {
+  owner_ = std::this_thread::get_id();
+  Close();
+  return socket_.Adopt(fd);
+}
+
 bool CRTMP::IsConnected() const { return socket_.IsOpen(); }
 
 void CRTMP::Close() {

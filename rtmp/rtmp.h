@@ -47,6 +47,10 @@ class CRTMP {
   // buffer time is not applied (SetBufferMS).
   bool Connect(const RtmpConnectionParams& params);
   bool IsConnected() const;
+  // Runs the connection over an already-connected stream socket, taking it
+  // over: no handshake, nothing sent. Lets tests and the fuzz targets feed
+  // the chunk reader bytes without a server.
+  bool AdoptSocket(int fd);
   // Safe from any thread. From a thread other than the one that connected it
   // only shuts the socket down, which ends a blocked read there; that thread's
   // own Close then releases the channel state.

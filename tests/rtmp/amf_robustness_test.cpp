@@ -3,6 +3,8 @@
 // the exact-size buffers.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -87,6 +89,41 @@ TEST(AMFRobustness, PrefixesAndSeededMutations) {
     for (size_t n = 0; n <= seed.size(); ++n) DecodeEveryWay(seed.substr(0, n));
     for (int i = 0; i < kMutationsPerSeed; ++i) DecodeEveryWay(Mutate(seed, rng));
   }
+}
+
+// Found by the AMF0 fuzz target: 679 bytes of bodies whose failures make
+// each enclosing body resynchronise inside what it had already decoded.
+// Unbounded, one decode took over half a minute; now it gives up within its
+// share of work, which the skipped-byte lines count.
+TEST(AMFRobustness, NestedResynchronisationGivesUp) {
+  std::ifstream in(TAMBOREL_SOURCE_DIR "/tests/fuzz/corpus/fuzz_amf0/crash-resync-exponential",
+                   std::ios::binary);
+  ASSERT_TRUE(in);
+  ExactBuffer buf(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  // As a command or metadata body: a plain sequence of values.
+  CapturedDiag diag(DIAG_ERROR);
+  AMFObject obj;
+  EXPECT_EQ(obj.Decode(buf.data(), buf.size(), false), -1);
+  EXPECT_EQ(diag.Count("giving up"), 1);
+  EXPECT_LE(diag.Count("IGNORING BYTES"), kAMFWorkPerByte * buf.size() + 1024);
+}
+
+// Damage at the bottom of a deep tree is skipped at every level up to the
+// end markers; that stays well inside the limit.
+TEST(AMFRobustness, DeepDamageStillResynchronises) {
+  constexpr int kDepth = kAMFMaxNesting - 1;
+  std::string bytes;
+  for (int i = 0; i < kDepth; ++i) bytes += Bytes({0x00, 0x01, 'o', 0x03});
+  bytes += Bytes({0x00, 0x01, 'r', 0x07, 0x00, 0x01});  // an unsupported reference
+  for (int i = 0; i <= kDepth; ++i) bytes += Bytes({0x00, 0x00, 0x09});
+  CapturedDiag diag(DIAG_ERROR);
+  AMFObject obj;
+  ExactBuffer buf(bytes);
+  EXPECT_EQ(obj.Decode(buf.data(), buf.size(), true), buf.size());
+  EXPECT_EQ(diag.Count("giving up"), 0);
+  const AMFObject* level = &obj;
+  for (int i = 0; i < kDepth; ++i) level = &level->GetProperty("o").GetObject();
+  EXPECT_EQ(level->GetPropertyCount(), 0);
 }
 
 TEST(RtmpUrlRobustness, PrefixesAndSeededMutations) {

@@ -1,0 +1,32 @@
+// AMF0 decoding of untrusted bytes: command bodies and metadata (a plain
+// value sequence) and object bodies (named values up to the end marker).
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "rtmp/amf.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::QuietDiag();
+  if (size > 1 << 20) return 0;
+  // An exact heap copy, so the address sanitizer sees any read past the end.
+  std::unique_ptr<char[]> copy(new char[size ? size : 1]);
+  if (size) std::memcpy(copy.get(), data, size);
+  const int n = static_cast<int>(size);
+
+  for (bool names : {false, true}) {
+    AMFObject obj;
+    const int used = obj.Decode(copy.get(), n, names);
+    fuzz::CheckConsumed(used, size);
+    if (used >= 0) {
+      obj.Dump();
+      AMFObject copied(obj);
+      copied.GetProperty("duration");
+    }
+    AMFObjectProperty prop;
+    fuzz::CheckConsumed(prop.Decode(copy.get(), n, names), size);
+  }
+  return 0;
+}
