@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds Debug with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every test, then gives each fuzz target a short run.
+# gives each fuzz target a short run, then runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -13,8 +13,6 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBOREL_TSAN=ON -DTAMBOREL_GUI=OFF
 cmake --build build-tsan --target test_app
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/test_app --gtest_brief=1
-
-ctest --test-dir build-test --output-on-failure -j2 --timeout 600
 
 # The fuzz targets, built with clang and libFuzzer, each run briefly over its
 # corpus (the seeds and the inputs of past findings). New inputs go to a
@@ -36,3 +34,6 @@ for t in "${fuzz_targets[@]}"; do
     exit 1
   fi
 done
+
+# Every test last, so that its summary closes the output.
+ctest --test-dir build-test --output-on-failure -j2 --timeout 600
