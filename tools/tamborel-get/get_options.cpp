@@ -19,7 +19,7 @@ bool ParseCount(const char* text, int* value) {
 }  // namespace
 
 const char* GetUsage() {
-  return "usage: tamborel-get [-o FOLDER] [--retries N] [--retry-delay SECONDS] URL";
+  return "usage: tamborel-get [-v] [-o FOLDER] [--retries N] [--retry-delay SECONDS] URL";
 }
 
 bool ParseGetOptions(int argc, char** argv, GetOptions* options, std::string* error) {
@@ -36,6 +36,10 @@ bool ParseGetOptions(int argc, char** argv, GetOptions* options, std::string* er
     if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
       options->help = true;
       return true;
+    }
+    if (std::strcmp(a, "-v") == 0 || std::strcmp(a, "--verbose") == 0) {
+      options->verbose = true;
+      continue;
     }
     if (std::strcmp(a, "-o") == 0) {
       const char* v = value("-o");

@@ -11,6 +11,7 @@
 #include "get_options.h"
 #include "get_runner.h"
 #include "platform/file_system.h"
+#include "rtmp/diag_log.h"
 #include "rtmp/rtmp_recorder.h"
 #include "rtmp/stream_address.h"
 #include "resume_name.h"
@@ -41,11 +42,16 @@ int main(int argc, char** argv) {
     std::printf("%s\n\n"
                 "Downloads one http:// or rtmp:// address into FOLDER (default: %s),\n"
                 "retrying failed attempts N times (default %d), SECONDS apart (default %d).\n"
-                "Run it again after an interruption to continue where it stopped.\n",
+                "Run it again after an interruption to continue where it stopped.\n"
+                "-v also shows the stream engine's diagnostics.\n",
                 GetUsage(), DefaultGetOptions().folder.c_str(), DefaultGetOptions().retries,
                 DefaultGetOptions().retryDelay);
     return 0;
   }
+  // The stream engine's developer diagnostics share standard error with the
+  // progress display; they are wanted only when asked for.
+  FILE* quiet = options.verbose ? nullptr : std::fopen("/dev/null", "w");
+  if (quiet) DiagSink = quiet;
   if (!platform::CreateFolders(options.folder)) {
     std::fprintf(stderr, "tamborel-get: cannot create the folder %s\n", options.folder.c_str());
     return 2;
