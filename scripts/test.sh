@@ -15,25 +15,8 @@ cmake --build build-tsan --target test_app
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/test_app --gtest_brief=1
 
 # The fuzz targets, built with clang and libFuzzer, each run briefly over its
-# corpus (the seeds and the inputs of past findings). New inputs go to a
-# scratch folder; a finding fails the script and leaves its input in
-# build-fuzz/artifacts/.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAMBOREL_FUZZ=ON -DTAMBOREL_GUI=OFF \
-  -DTAMBOREL_TESTS=OFF
-fuzz_targets=(fuzz_amf0 fuzz_amf3 fuzz_rtmp_read_packet)
-cmake --build build-fuzz --target "${fuzz_targets[@]}"
-mkdir -p build-fuzz/artifacts
-for t in "${fuzz_targets[@]}"; do
-  scratch=$(mktemp -d)
-  status=0
-  build-fuzz/bin/"$t" -max_total_time=20 -timeout=25 -print_final_stats=1 \
-    -artifact_prefix=build-fuzz/artifacts/"$t"- "$scratch" tests/fuzz/corpus/"$t" || status=$?
-  rm -rf "$scratch"
-  if [ "$status" -ne 0 ]; then
-    echo "fuzz: $t found a fault (exit $status)" >&2
-    exit 1
-  fi
-done
+# corpus (the seeds and the inputs of past findings).
+bash scripts/fuzz.sh 20
 
 # Every test last, so that its summary closes the output.
 ctest --test-dir build-test --output-on-failure -j2 --timeout 600
