@@ -9,6 +9,8 @@
 
 #include "core/xml_file.h"
 #include "platform/atomic_file_writer.h"
+#include "platform/file_system.h"
+#include "platform/message_box.h"
 #include "platform/local_time.h"
 
 namespace {
@@ -140,10 +142,32 @@ class TaskWriter {
 
 }  // namespace
 
+// Moves a file the parser rejects out of the way under a free name: kept as
+// it was for the user, while later saves write a new list instead of
+// failing for the rest of the run. Empty when it could not be moved.
+static std::string MoveDamagedAside(const std::string& path, const std::string& folder) {
+  for (int n = 1; n < 1000; ++n) {
+    std::string name = kTaskListDamagedName;
+    if (n > 1) name += "-" + std::to_string(n);
+    if (platform::FileExists(folder + name)) continue;
+    return platform::RenameFile(path, folder + name) ? name : std::string();
+  }
+  return {};
+}
+
 int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) {
   const std::string path = folder + kTaskListFileName;
   CXMLFile xml;
-  if (!xml.Open(path, "Tasks")) return -1;
+  xml.SetQuiet(true);
+  if (!xml.Open(path, "Tasks")) {
+    std::string text = xml.ErrorText();
+    if (platform::FileExists(path)) {
+      const std::string kept = MoveDamagedAside(path, folder);
+      if (!kept.empty()) text += "\nThe file is kept as " + folder + kept + "; the task list starts empty.";
+    }
+    platform::ShowMessageBox("Error", text, platform::MB_OK | platform::MB_ICONERROR);
+    return -1;
+  }
   pugi::xml_node root = xml.Root();
   if (!root) {
     KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);

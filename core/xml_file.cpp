@@ -117,7 +117,7 @@ bool CXMLFile::Open(const std::string& path, const std::string& root) {
         result.status != pugi::status_out_of_memory) {
       error_ += " (at byte " + std::to_string(result.offset) + ")";
     }
-    platform::ShowMessageBox("Error", error_, platform::MB_OK | platform::MB_ICONERROR);
+    if (!quiet_) platform::ShowMessageBox("Error", error_, platform::MB_OK | platform::MB_ICONERROR);
     return false;
   }
   doc_ = std::move(doc);

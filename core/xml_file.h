@@ -26,6 +26,8 @@ class CXMLFile {
   // file that cannot be read or parsed is reported in a message box with the
   // parser's reason (caption "Error") and gives false. Opening twice fails.
   bool Open(const std::string& path, const std::string& root = "");
+  // Leaves the parse-error box to the caller, who reads ErrorText().
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
 
   // Starts over with an empty document whose root is "Tasks". The file on
   // disk stays as it is until Save replaces it.
@@ -68,4 +70,5 @@ class CXMLFile {
   std::string path_;
   std::string root_;
   std::string error_;
+  bool quiet_ = false;
 };

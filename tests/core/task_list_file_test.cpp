@@ -331,8 +331,9 @@ TEST_F(TaskListFileTest, AnotherRootLoadsNothingButIsKept) {
   EXPECT_EQ(box_.ReadFile(kTaskListUnreadCopyName), other);
 }
 
-// A file the parser rejects is reported, loads nothing, and is never replaced.
-TEST_F(TaskListFileTest, RejectedFileIsReportedAndLeftAlone) {
+// A file the parser rejects is reported, loads nothing, and is kept aside
+// byte for byte under a free name, so that the tasks of this run can be saved.
+TEST_F(TaskListFileTest, RejectedFileIsReportedAndKeptAside) {
   const std::string valid =
       std::string(kHead) + "<Tasks>" + TaskXml(SimpleValues("1", "1")) + "</Tasks>";
   const std::string cases[] = {
@@ -343,8 +344,11 @@ TEST_F(TaskListFileTest, RejectedFileIsReportedAndLeftAlone) {
       std::string("\x00\x01\xff\xfe<\x80\x00>\x13", 9),
       "plain text, no markup",
   };
+  int n = 0;
   for (const std::string& content : cases) {
     SCOPED_TRACE(testing::PrintToString(content.substr(0, 40)));
+    const std::string kept =
+        std::string(kTaskListDamagedName) + (n++ == 0 ? "" : "-" + std::to_string(n));
     boxes_.shown.clear();
     WriteFile(content);
     DataModel m;
@@ -353,13 +357,15 @@ TEST_F(TaskListFileTest, RejectedFileIsReportedAndLeftAlone) {
     ASSERT_EQ(boxes_.shown.size(), 1u);
     EXPECT_EQ(boxes_.shown[0].caption, "Error");
     EXPECT_NE(boxes_.shown[0].text.find("Task.dat"), std::string::npos);
+    EXPECT_NE(boxes_.shown[0].text.find(box_.path(kept)), std::string::npos) << boxes_.shown[0].text;
     EXPECT_EQ(boxes_.shown[0].style, platform::MB_OK | platform::MB_ICONERROR);
+    EXPECT_EQ(box_.ReadFile(kept), content);
 
     m.tasks.push_back(FullRecord(1));
-    EXPECT_FALSE(SaveTaskList(m, box_.dir()));
-    EXPECT_EQ(File(), content);
-    EXPECT_EQ(boxes_.shown.size(), 2u);
-    EXPECT_EQ(boxes_.shown[1].text, boxes_.shown[0].text);
+    EXPECT_TRUE(SaveTaskList(m, box_.dir()));
+    EXPECT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_EQ(Load(false, 1).tasks.size(), 1u);
+    EXPECT_EQ(box_.ReadFile(kept), content);
   }
   // The parser's reason reaches the user.
   WriteFile(std::string(kHead) + "<Tasks><Task-0></Task-1></Tasks>");
