@@ -33,6 +33,12 @@ void GetRunner::Say(const std::string& line) {
   lastText_ = line;
 }
 
+void GetRunner::KeepBar() {
+  if (!progressShown_) return;
+  std::fputs("\n", stderr);  // the bar stays on its line
+  progressShown_ = false;
+}
+
 void GetRunner::PrintNewLog() {
   const std::vector<LogEntry>& log = Task().Log;
   bool firstHeaderLine = true;
@@ -43,6 +49,11 @@ void GetRunner::PrintNewLog() {
     if (e.kind == LOG_SUMMARY || e.kind == LOG_DETAIL) {
       // The runner's closing line would hide the reason, which the exit
       // code and the last line already tell.
+      // The full bar goes before the completion line.
+      if (text == "Download Completed.") {
+        ShowProgress(true);
+        KeepBar();
+      }
       if (text != "Failed to download the file.") Say(text);
     } else if (e.kind == LOG_REQUEST || e.kind == LOG_RESPONSE) {
       // Request texts and header lines end in a line break; what is logged
@@ -73,8 +84,6 @@ void GetRunner::ShowProgress(bool force) {
 }
 
 void GetRunner::OnMessage(uint32_t msg, platform::MessageParam wParam, platform::MessageParam lParam) {
-  // The last progress before the runner releases a completed worker.
-  if (static_cast<int32_t>(wParam) == TE_COMPLETED) ShowProgress(true);
   runner_.OnMessage(msg, wParam, lParam);
   PrintNewLog();
   CheckEnd();
@@ -100,10 +109,7 @@ void GetRunner::CheckEnd() {
   if (exitCode_ >= 0) return;
   const DataRecord& task = Task();
   if (task.DownStatus == Completed) {
-    if (progressShown_) {
-      std::fputs("\n", stderr);
-      progressShown_ = false;
-    }
+    KeepBar();
     exitCode_ = 0;
   } else if (task.DownStatus == Failed) {
     exitCode_ = 1;

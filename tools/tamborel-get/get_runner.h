@@ -49,6 +49,7 @@ class GetRunner : public VisibleList, public CompletionNotice, public platform::
   void PrintNewLog();
   void Say(const std::string& line);
   void ShowProgress(bool force);
+  void KeepBar();
   void CheckEnd();
 
   DataModel& model_;
