@@ -51,7 +51,7 @@ void GetRunner::PrintNewLog() {
       // code and the last line already tell.
       // The full bar goes before the completion line.
       if (text == "Download Completed.") {
-        ShowProgress(true);
+        ShowProgress(true, true);
         KeepBar();
       }
       if (text != "Failed to download the file.") Say(text);
@@ -67,9 +67,11 @@ void GetRunner::PrintNewLog() {
   }
 }
 
-void GetRunner::ShowProgress(bool force) {
+void GetRunner::ShowProgress(bool force, bool final) {
   SocketDownLoad* w = runner_.FindWorker(taskIndex_);
-  if (!w || Task().StatusText != "Receiving data...") return;
+  // The completion line can come before the receiving status when a small
+  // file arrives at once; the last bar is shown all the same.
+  if (!w || (!final && Task().StatusText != "Receiving data...")) return;
   ProgressState p;
   p.total = w->totalSize;
   p.downloaded = w->downloaded;

@@ -48,7 +48,7 @@ class GetRunner : public VisibleList, public CompletionNotice, public platform::
   DataRecord& Task() { return *model_.FindTask(taskIndex_); }
   void PrintNewLog();
   void Say(const std::string& line);
-  void ShowProgress(bool force);
+  void ShowProgress(bool force, bool final = false);
   void KeepBar();
   void CheckEnd();
 
