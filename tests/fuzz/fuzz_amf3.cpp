@@ -11,8 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::QuietDiag();
   if (size > 1 << 20) return 0;
-  std::unique_ptr<char[]> copy(new char[size ? size : 1]);
-  if (size) std::memcpy(copy.get(), data, size);
+  const std::unique_ptr<char[]> copy = fuzz::ExactCopy(data, size);
   const int n = static_cast<int>(size);
 
   for (bool flag : {false, true}) {

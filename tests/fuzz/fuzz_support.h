@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "rtmp/diag_log.h"
 
@@ -24,6 +27,14 @@ inline void QuietDiag() {
 inline void CheckConsumed(int result, size_t size) {
   if (result == -1) return;
   if (result < 0 || static_cast<size_t>(result) > size) std::abort();
+}
+
+// An exact heap copy of the input, so the address sanitizer sees any read
+// past its end.
+inline std::unique_ptr<char[]> ExactCopy(const uint8_t* data, size_t size) {
+  std::unique_ptr<char[]> copy(new char[size ? size : 1]);
+  if (size) std::memcpy(copy.get(), data, size);
+  return copy;
 }
 
 }  // namespace fuzz
