@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/task_runner.h"
+#include "app/download/task_runner.h"
 #include "http/task_events.h"
 #include "platform/manual_clock.h"
 #include "platform/message_box.h"

@@ -1,8 +1,8 @@
-#include "app/task_runner.h"
+#include "app/download/task_runner.h"
 
 #include <gtest/gtest.h>
 
-#include "app/completion_name.h"
+#include "app/download/completion_name.h"
 #include <random>
 
 #include "platform/file_system.h"

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/runner_hosts.h"
-#include "app/task_runner.h"
+#include "app/download/runner_hosts.h"
+#include "app/download/task_runner.h"
 #include "core/data_model.h"
 #include "core/settings.h"
 #include "get_options.h"

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/runner_hosts.h"
+#include "app/download/runner_hosts.h"
 #include "core/data_model.h"
 #include "core/settings.h"
 #include "http/socket_download.h"

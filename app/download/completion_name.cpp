@@ -1,4 +1,4 @@
-#include "app/completion_name.h"
+#include "app/download/completion_name.h"
 
 #include "core/ansi_text.h"
 

@@ -1,11 +1,11 @@
-#include "app/task_runner.h"
+#include "app/download/task_runner.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <system_error>
 #include <thread>
 
-#include "app/completion_name.h"
+#include "app/download/completion_name.h"
 #include "http/log_lock.h"
 #include "http/task_events.h"
 #include "platform/file_system.h"
