@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: scripts/fuzz.sh SECONDS [TARGET ...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_amf0 fuzz_amf3 fuzz_rtmp_read_packet)
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAMBOREL_FUZZ=ON -DTAMBOREL_GUI=OFF \
   -DTAMBOREL_TESTS=OFF
