@@ -180,7 +180,8 @@ class TaskWriter {
     Text(name, value);
     std::string raw = value;
     CutValue(raw);
-    if (NeedsRawBytes(raw)) ok_ = xml_.SetAttribute(path_, name, kRawBytesAttribute, ToHex(raw)) && ok_;
+    if (NeedsRawBytes(raw))
+      ok_ = xml_.SetAttribute(path_, name, kRawBytesAttribute, ToHex(raw)) && ok_;
   }
   void Number(const char* name, int32_t value) { ok_ = xml_.SetValue(path_, name, value) && ok_; }
   bool ok() const { return ok_; }

@@ -36,7 +36,8 @@ AltSignalStack::~AltSignalStack() {
   if (!memory_) return;
   // Only while it is still this thread's stack and not in use.
   stack_t current{};
-  if (::sigaltstack(nullptr, &current) == 0 && current.ss_sp == static_cast<char*>(memory_) + GuardSize() &&
+  const void* ours = static_cast<char*>(memory_) + GuardSize();
+  if (::sigaltstack(nullptr, &current) == 0 && current.ss_sp == ours &&
       !(current.ss_flags & SS_ONSTACK)) {
     stack_t off{};
     off.ss_flags = SS_DISABLE;

@@ -256,7 +256,8 @@ void CRTMPDownload::UpdateCounters(bool tunnelled) {
     std::snprintf(text, sizeof text, "%4.2f", percent);
     const double left = percent > 0 ? elapsed * (100 - percent) / percent : 0;
     // A tiny percent early on gives more seconds than 32 bits hold.
-    worker->PublishStreamProgress(tunnelled, text, left < double(INT32_MAX) ? int32_t(left) : INT32_MAX);
+    worker->PublishStreamProgress(tunnelled, text,
+                                  left < double(INT32_MAX) ? int32_t(left) : INT32_MAX);
   }
   lastUpdateTick_ = now;
   lastUpdateBytes_ = byteCount_;
