@@ -78,9 +78,15 @@ CaptureRecord* CaptureIntake::Find(int32_t id) {
 }
 
 bool CaptureIntake::AddAndForget(int32_t id, const TaskRequest& request, AskingWindow* asker) {
-  static const AddTaskServices kNone;
-  const AddTaskOptions options{s_.settings->ShowTaskWnd != 0, s_.settings->SavePath};
-  if (s_.model->AddTask(&request, options, s_.addTask ? *s_.addTask : kNone, asker) < 0) return false;
+  int32_t added;
+  if (s_.addTask) {
+    added = s_.addTask(request, asker);
+  } else {
+    static const AddTaskServices kNone;
+    const AddTaskOptions options{s_.settings->ShowTaskWnd != 0, s_.settings->SavePath};
+    added = s_.model->AddTask(&request, options, s_.addTaskServices ? *s_.addTaskServices : kNone, asker);
+  }
+  if (added < 0) return false;
   // The record may have moved while AddTask ran dialogs: look it up again.
   auto it = std::find_if(history_.begin(), history_.end(), [&](const CaptureRecord& r) { return r.id == id; });
   if (it != history_.end()) history_.erase(it);  // its thumbnail goes with it

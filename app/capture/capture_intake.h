@@ -37,7 +37,11 @@ class CapturePopups {
 struct CaptureIntakeServices {
   DataModel* model = nullptr;
   const Settings* settings = nullptr;
-  const AddTaskServices* addTask = nullptr;
+  // How a request becomes a task: the frame's AddTask with its dialogs and
+  // runner; the new TaskIndex or -1. Without it, the model's AddTask with
+  // `addTaskServices`.
+  std::function<int32_t(const TaskRequest& request, AskingWindow* asker)> addTask;
+  const AddTaskServices* addTaskServices = nullptr;
   platform::WindowServices* frame = nullptr;  // where UM_CAPTURE_ADD goes
   uint32_t mainWindow = 0;                    // handle given to popup requests
   platform::SoundPlayer* sound = nullptr;     // none: silent
@@ -66,6 +70,7 @@ class CaptureIntake {
   std::vector<CaptureRecord>& History() { return history_; }
   CaptureRecord* Find(int32_t id);
   void ClearHistory() { history_.clear(); }
+  void SetPopups(CapturePopups* popups) { s_.popups = popups; }
   int32_t LastCaptureId() const { return lastId_; }
 
  private:

@@ -90,7 +90,7 @@ class CaptureIntakeTest : public ::testing::Test {
     capture::CaptureIntakeServices s;
     s.model = &model;
     s.settings = &settings;
-    s.addTask = &addTask;
+    s.addTaskServices = &addTask;
     s.frame = &frame;
     s.mainWindow = 0xABCD;
     s.sound = &sound;
