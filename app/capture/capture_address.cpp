@@ -1,15 +1,10 @@
 #include "app/capture/capture_address.h"
 
-#include <strings.h>
+#include "app/capture/no_case.h"
 
 namespace capture {
 
 namespace {
-
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  size_t n = std::char_traits<char>::length(prefix);
-  return s.size() >= n && ::strncasecmp(s.data(), prefix, n) == 0;
-}
 
 // A header line without its name part; nothing when the line is no longer
 // than the name.

@@ -1,6 +1,5 @@
 #include "app/capture/capture_sender.h"
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -9,6 +8,7 @@
 
 #include "app/capture/capture_messages.h"
 #include "app/capture/monitor_map.h"
+#include "app/capture/no_case.h"
 #include "platform/message_port.h"
 #include "platform/shared_memory.h"
 #include "rtmp/stream_address.h"
@@ -16,15 +16,6 @@
 namespace capture {
 
 namespace {
-
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  size_t n = std::char_traits<char>::length(prefix);
-  return s.size() >= n && ::strncasecmp(s.data(), prefix, n) == 0;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 bool IsStreamAddress(const std::string& url) {
   return StartsWithNoCase(url, "rtmp://") || StartsWithNoCase(url, "rtmpt://");

@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "platform/message_port.h"
 #include "platform/shared_memory.h"
+#include "tests/capture/run_capture_tool.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
@@ -69,18 +70,8 @@ class FakeTamborel : public platform::WindowServices {
   platform::MessagePort port{this};
 };
 
-struct ToolRun {
-  int code;
-  std::string output;
-};
-
-ToolRun RunCaptureTool(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1", TAMBOREL_CAPTURE};
-  argv.insert(argv.end(), args.begin(), args.end());
-  ToolRun run;
-  run.code = testsupport::RunCommand(argv, &run.output);
-  return run;
-}
+using testsupport::RunCaptureTool;
+using testsupport::ToolRun;
 
 class CaptureSenderTest : public ::testing::Test {
  protected:

@@ -4,6 +4,8 @@
 // piece is copied into its field without a terminator and the rest of the
 // field takes the fill byte, so fields that run to their end are easy to
 // reach. The same bytes, laid out from offset 0, are also read as a map.
+#include <strings.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,9 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(fields.requestLine.size() <= L::kRequestLineSize && fields.hostLine.size() <= L::kHostSize &&
         fields.rtmptPlayPath.size() <= L::kRtmptPlayPathSize);
   const capture::CaptureRecord r = capture::ComposeCapture(fields, "special.example");
-  if (!fields.rtmpHost.empty() || !fields.rtmptHost.empty()) {
-    Check(r.pattern == "*.flv");
-    Check(r.address.size() >= 8);
+  if (!fields.rtmpHost.empty()) {
+    Check(r.pattern == "*.flv" && strncasecmp(r.address.c_str(), "rtmp://", 7) == 0);
+  } else if (!fields.rtmptHost.empty()) {
+    Check(r.pattern == "*.flv" && strncasecmp(r.address.c_str(), "rtmpt://", 8) == 0);
   } else {
     Check(r.address.size() >= 4);
   }
