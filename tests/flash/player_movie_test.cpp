@@ -1,117 +1,23 @@
-// The player movie against real media made by ffmpeg: the commands it sends
-// while playing files and addresses, and its registered functions.
-#include "flash/player_movie.h"
-
-#include <QFile>
-#include <memory>
+// The player movie against real media made by ffmpeg, from files and from
+// the test peers: the commands it sends while playing, and its failures.
+#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "flash/invoke_request.h"
-#include "flash/mpv_video.h"
-#include "flash/player_movie_file.h"
-#include "tests/flash/flash_fixture.h"
-#include "tests/support/child_process.h"
-#include "tests/support/flv_media.h"
+#include "tests/flash/player_fixture.h"
 #include "tests/support/nginx_peer.h"
-#include "tests/support/sandbox.h"
 
 // Fontconfig keeps its caches to the end of the process; that is not ours.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
 
-using flashtest::App;
-using flashtest::CommandLog;
+using flashtest::kMedia;
+using flashtest::Media;
+using flashtest::MediaFiles;
+using flashtest::PlayerMovieTest;
 using flashtest::WaitUntil;
-
-constexpr int kClipSeconds = 2;
-
-struct Media {
-  const char* file;
-  bool hasVideo;
-};
-
-const Media kMedia[] = {
-    {"h264_aac.flv", true},
-    {"h263_mp3.flv", true},
-    {"h264_aac.mp4", true},
-    {"aac_only.flv", false},
-};
-
-// The media, made once for all tests.
-class MediaFiles {
- public:
-  static MediaFiles& Get() {
-    static MediaFiles* files = new MediaFiles;
-    return *files;
-  }
-  std::string Path(const std::string& name) const { return dir_.path(name); }
-  bool ok() const { return ok_; }
-
- private:
-  MediaFiles() {
-    ok_ = testsupport::MakeMediaFlv(Path("h264_aac.flv"), kClipSeconds, "libx264", "aac") &&
-          testsupport::MakeMediaFlv(Path("h263_mp3.flv"), kClipSeconds, "flv", "libmp3lame") &&
-          testsupport::MakeMediaFlv(Path("aac_only.flv"), kClipSeconds, "", "aac") &&
-          testsupport::RunCommand({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                   "testsrc=size=160x120:rate=25", "-f", "lavfi", "-i",
-                                   "sine=frequency=440:sample_rate=22050", "-t", std::to_string(kClipSeconds),
-                                   "-c:v", "libx264", "-c:a", "aac", "-movflags", "+faststart",
-                                   Path("h264_aac.mp4")}) == 0;
-  }
-  testsupport::Sandbox dir_;
-  bool ok_ = false;
-};
-
-class PlayerMovieTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    App();
-    moviePath_ = sandbox_.path(flash::kPlayerMovieFileName);
-    testsupport::WriteWholeFile(moviePath_, flash::PlayerMovieResource().toStdString());
-    control_ = std::make_unique<flash::FlashControl>(nullptr, 2000);
-    control_->resize(400, 300);
-    control_->show();
-    log_ = std::make_unique<CommandLog>(*control_);
-    control_->LoadMovie(0, QString::fromStdString(moviePath_));
-    ASSERT_NE(player(), nullptr);
-  }
-
-  flash::PlayerMovie* player() const { return qobject_cast<flash::PlayerMovie*>(control_->CurrentMovie()); }
-  void Call(const std::string& request) { control_->CallFunction(QString::fromStdString(request)); }
-
-  // Plays `target` to its end and checks the whole sequence of commands.
-  void ExpectFullSequence(const std::string& target, bool hasVideo) {
-    Call(flash::invoke::SetMoive(target));
-    ASSERT_TRUE(WaitUntil([&] { return log_->Count("playfinish") > 0 || log_->Count("StreamNotFound") > 0; }))
-        << log_->Summary();
-    ASSERT_EQ(log_->Count("StreamNotFound"), 0) << log_->Summary();
-    if (hasVideo) {
-      EXPECT_EQ(log_->Count("width"), 1) << log_->Summary();
-      EXPECT_EQ(log_->Count("height"), 1) << log_->Summary();
-      EXPECT_LT(log_->IndexOf("width"), log_->IndexOf("height"));
-      EXPECT_EQ(log_->ArgOf("width"), "160");
-      EXPECT_EQ(log_->ArgOf("height"), "120");
-    } else {
-      EXPECT_EQ(log_->Count("width"), 0) << log_->Summary();
-    }
-    EXPECT_EQ(log_->Count("duration"), 1) << log_->Summary();
-    EXPECT_NEAR(log_->ArgOf("duration").toDouble(), kClipSeconds, 0.25);
-    const std::vector<double> times = log_->Numbers("playtime");
-    ASSERT_GE(times.size(), 2u);
-    for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i], times[i - 1]);
-    EXPECT_GT(times.back(), times.front());
-    EXPECT_GT(times.back(), kClipSeconds - 0.5);
-    EXPECT_EQ(log_->Count("playfinish"), 1);
-  }
-
-  testsupport::Sandbox sandbox_;
-  std::string moviePath_;
-  std::unique_ptr<flash::FlashControl> control_;
-  std::unique_ptr<CommandLog> log_;
-};
 
 TEST_F(PlayerMovieTest, PlaysEachKindOfMediaFromAFile) {
   ASSERT_TRUE(MediaFiles::Get().ok());
@@ -120,6 +26,108 @@ TEST_F(PlayerMovieTest, PlaysEachKindOfMediaFromAFile) {
     log_->Clear();
     ExpectFullSequence(MediaFiles::Get().Path(m.file), m.hasVideo);
   }
+}
+
+}  // namespace
+
+namespace {
+
+class PlayerFromPeersTest : public PlayerMovieTest {
+ protected:
+  void SetUp() override {
+    PlayerMovieTest::SetUp();
+    if (!testsupport::NginxPeer::Available()) GTEST_SKIP() << "nginx with its RTMP module is not installed";
+    ASSERT_TRUE(MediaFiles::Get().ok());
+  }
+};
+
+TEST_F(PlayerFromPeersTest, PlaysEachKindOfMediaThroughHttp) {
+  testsupport::NginxPeer nginx;
+  for (const Media& m : kMedia)
+    testsupport::WriteWholeFile(sandbox_.path(m.file), testsupport::ReadWholeFile(MediaFiles::Get().Path(m.file)));
+  ASSERT_TRUE(nginx.Start(sandbox_.dir()));
+  for (const Media& m : kMedia) {
+    SCOPED_TRACE(m.file);
+    log_->Clear();
+    ExpectFullSequence(nginx.Url(std::string("/") + m.file), m.hasVideo);
+  }
+}
+
+TEST_F(PlayerFromPeersTest, PlaysEachKindOfMediaThroughRtmp) {
+  testsupport::NginxPeer nginx;
+  ASSERT_TRUE(nginx.Start());
+  for (const Media& m : kMedia)
+    testsupport::WriteWholeFile(nginx.media_dir() + m.file,
+                                testsupport::ReadWholeFile(MediaFiles::Get().Path(m.file)));
+  for (const Media& m : kMedia) {
+    SCOPED_TRACE(m.file);
+    log_->Clear();
+    ExpectFullSequence("rtmp://127.0.0.1:" + std::to_string(nginx.port()) + "/vod/" + m.file, m.hasVideo);
+  }
+}
+
+TEST_F(PlayerFromPeersTest, ReportsStreamNotFound) {
+  testsupport::NginxPeer nginx;
+  ASSERT_TRUE(nginx.Start(sandbox_.dir()));
+  const std::string refused = std::to_string(testsupport::FreeTcpPort());
+  const std::string targets[] = {
+      sandbox_.path("missing.flv"),
+      "relative/missing.flv",
+      nginx.Url("/missing.flv"),
+      "http://127.0.0.1:" + refused + "/a.flv",
+      "rtmp://127.0.0.1:" + refused + "/vod/a.flv",
+  };
+  for (const std::string& t : targets) {
+    SCOPED_TRACE(t);
+    log_->Clear();
+    Call(flash::invoke::SetMoive(t));
+    ASSERT_TRUE(WaitUntil([&] { return log_->Count("StreamNotFound") > 0; })) << log_->Summary();
+    EXPECT_EQ(log_->Count("width"), 0);
+    EXPECT_EQ(log_->Count("playfinish"), 0);
+    // The movie stays quiet afterwards.
+    log_->Clear();
+    flashtest::Spin(300);
+    EXPECT_TRUE(log_->entries().empty()) << log_->Summary();
+  }
+}
+
+TEST_F(PlayerMovieTest, EmptySetMoiveLeavesTheMovieStoppedAndEmpty) {
+  StartAndWaitForSize("h264_aac.flv");
+  Call(flash::invoke::SetMoive(""));
+  EXPECT_FALSE(player()->Video()->IsOpen());
+  EXPECT_TRUE(player()->PictureRect().isEmpty());
+  log_->Clear();
+  flashtest::Spin(300);
+  EXPECT_TRUE(log_->entries().empty()) << log_->Summary();
+}
+
+TEST_F(PlayerMovieTest, SeeksToWholeSecondsAndStopsAtTheStart) {
+  StartAndWaitForSize("h264_aac.flv");
+  Call(flash::invoke::PauseMovie());
+  Call(flash::invoke::SetProcess(1.9));
+  const auto near = [&](double target) {
+    return WaitUntil([&] {
+      const auto t = log_->Numbers("playtime");
+      return !t.empty() && std::abs(t.back() - target) < 0.05;
+    });
+  };
+  EXPECT_TRUE(near(1.0)) << "last playtime " << log_->Numbers("playtime").back();
+  Call(flash::invoke::StopMovie());
+  EXPECT_TRUE(near(0.0)) << "last playtime " << log_->Numbers("playtime").back();
+  EXPECT_FALSE(player()->BufferingShown());
+  // Stopped means paused: time stands still.
+  log_->Clear();
+  flashtest::Spin(400);
+  for (double t : log_->Numbers("playtime")) EXPECT_LT(t, 0.05);
+}
+
+TEST_F(PlayerMovieTest, CloseMovieEndsTheStream) {
+  StartAndWaitForSize("h264_aac.flv");
+  Call(flash::invoke::CloseMovie());
+  EXPECT_FALSE(player()->Video()->IsOpen());
+  log_->Clear();
+  flashtest::Spin(300);
+  EXPECT_TRUE(log_->entries().empty()) << log_->Summary();
 }
 
 }  // namespace
