@@ -398,6 +398,7 @@ QMenu* CVideoListView::BuildMenu(int category, QWidget* parent) {
 
 bool CVideoListView::eventFilter(QObject* watched, QEvent* event) {
   QTreeView* list = ShownList();
+  if (!list) return QWidget::eventFilter(watched, event);  // still being built
   if (watched == list->viewport() && event->type() == QEvent::ContextMenu) {
     auto* e = static_cast<QContextMenuEvent*>(event);
     if (QMenu* menu = PrepareContextMenu(e->pos())) {
