@@ -11,7 +11,7 @@ InitialRows InitialSplit(int clientHeight) {
   } else {
     r.playerRow = r.treeRow = std::max(1, a / 2);
   }
-  r.logRemembered = a / 3;
+  r.logRemembered = std::max(0, a / 3);
   r.playerRemembered = r.playerRow;
   return r;
 }
