@@ -160,6 +160,11 @@ TEST_F(WorkerTest, FailuresBeforeAnyAnswer) {
   } cases[] = {
       {"", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
       {"/v/clip.flv", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      // Malformed ports and hosts: never a server named after the scheme.
+      {"http://:8080/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      {"http://127.0.0.1:99999/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      {"http://127.0.0.1:8o/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      {"http://127.0.0.1:-80/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
       {"http://127.0.0.1:" + std::to_string(closedPort) + "/clip.bin",
        {"TE_RESOLVING", connecting, "0 3 Failed to connect to the server.", "TE_CONNECT_FAILED"}},
   };
@@ -201,6 +206,9 @@ TEST_F(WorkerTest, FaultServerAnswers) {
     After after;
   } cases[] = {
       {"ok", 1000, 0, kReceiving + kCompleted, After::Source},
+      // Content-Range far past the 1024 header bytes that are kept.
+      {"long-fields", 1000, kSize, kReceiving + kCompleted, After::Source},
+      {"long-fields", 0, 0, kReceiving + kCompleted, After::Source},
       // Ranges ignored: the whole file again must not land after the part on disk.
       {"ignore-range", 1000, kSize, kRestart, After::Missing},
       {"ignore-range", 1000, 0, kRestart, After::Missing},
@@ -258,10 +266,17 @@ TEST_F(WorkerTest, AbortDuringTheBodyKeepsWhatArrived) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.event);
     platform::DeleteFile(temp());
+    std::chrono::steady_clock::time_point asked;
     Attempt a = RunAttempt(FaultUrl("stall"), temp(), 0, {}, [&](SocketDownLoad& w) {
       ASSERT_TRUE(testsupport::WaitForBytes(w, kSize / 2));
+      // Into the receive wait, where only the broken connection wakes it early.
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      asked = std::chrono::steady_clock::now();
       (w.*c.op)();
     });
+    // Ended within one receive wait, not after it.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked,
+              std::chrono::milliseconds(shDownLoad::kReceiveWaitMs));
     EXPECT_EQ(a.summary, (Connected(faultPort_) + kReceiving + Lines{c.text, c.event}));
     EXPECT_EQ(a.last, c.code);
     EXPECT_TRUE(TempContent() == source_.substr(0, kSize / 2));
@@ -280,6 +295,25 @@ TEST_F(WorkerTest, TimeOutWhileTheHeaderStalls) {
   });
   EXPECT_EQ(a.summary, (Connected(faultPort_) + Lines{"0 3 Connection timeout.", "TE_TIMEOUT"}));
   EXPECT_TRUE(TempContent() == source_.substr(0, 1000));
+}
+
+TEST_F(WorkerTest, CountersOfASlowDownload) {
+  StartFaultServer();
+  const auto began = std::chrono::steady_clock::now();
+  Attempt a = RunAttempt(FaultUrl("slow"), temp(), 0, {}, [&](SocketDownLoad& w) {
+    // While receiving: the loop's start is known, the counters move.
+    ASSERT_TRUE(testsupport::WaitForBytes(w, kSize / 2));
+    EXPECT_NE(w.startTick.load(), 0u);
+    EXPECT_GT(w.downloaded.load(), 0);
+  });
+  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
+  ASSERT_EQ(a.last, TE_COMPLETED);
+  // 32 KiB every 0.2 s: over a second, so speed and elapsed time were set,
+  // and neither can exceed what the attempt really had.
+  EXPECT_GE(a.elapsed, 1);
+  EXPECT_LE(a.elapsed, took.count());
+  EXPECT_GT(a.speed, 0);
+  EXPECT_LE(a.speed, static_cast<int32_t>(kSize));
 }
 
 TEST_F(WorkerTest, ServerKilledHalfWayThenResumed) {

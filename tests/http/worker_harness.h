@@ -76,6 +76,8 @@ struct Attempt {
   int32_t last = 0;
   int32_t total = 0;
   int32_t downloaded = 0;
+  int32_t speed = 0;
+  int32_t elapsed = 0;
 };
 
 // One attempt for `url` into `tempPath`. `during`, when given, runs on this
@@ -106,6 +108,8 @@ inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, i
   a.last = recorder.last();
   a.total = worker.totalSize;
   a.downloaded = worker.downloaded;
+  a.speed = worker.speed;
+  a.elapsed = worker.elapsed;
   return a;
 }
 
