@@ -320,7 +320,7 @@ void SocketDownLoad::RunHttp() {
   // 10.
   connection_.BuildRequest(server.c_str(), object.c_str(), referer.c_str(), userAgent.c_str(),
                            cookie.c_str(), downloaded, 0, nullptr);
-  for (int failures = 0; !connection_.Send();) {
+  for (int failures = 0; !SendRequest();) {
     if (++failures >= kSendAttempts) {
       connection_.Close();
       Report(TE_SEND_FAILED, 1, 1, "Failed to send downloading request.");
@@ -426,7 +426,7 @@ void SocketDownLoad::RunHttp() {
       return;
     }
     // Never more than the announced rest: bytes past it do not belong to the file.
-    int n = connection_.Receive(buffer, std::min(kChunk, total - count));
+    int n = ReceiveChunk(buffer, std::min(kChunk, total - count));
     if (CheckAbort()) return;
     if (n == 0) {
       if (++empty <= kEmptyReceives) continue;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace {
 
 using testsupport::Attempt;
 using testsupport::RunAttempt;
+using testsupport::RunAttemptWith;
 using Lines = std::vector<std::string>;
 
 Lines operator+(Lines a, const Lines& b) {
@@ -295,6 +297,76 @@ TEST_F(WorkerTest, TimeOutWhileTheHeaderStalls) {
   });
   EXPECT_EQ(a.summary, (Connected(faultPort_) + Lines{"0 3 Connection timeout.", "TE_TIMEOUT"}));
   EXPECT_TRUE(TempContent() == source_.substr(0, 1000));
+}
+
+// Fails its first `failSends` sends, and makes the receives whose numbers
+// (counted from 1) are listed come back empty.
+class FlakyWorker : public SocketDownLoad {
+ public:
+  int failSends = 0;
+  std::set<int> emptyReceives;
+  int sends = 0;
+  int receives = 0;
+
+ protected:
+  bool SendRequest() override {
+    return ++sends > failSends && SocketDownLoad::SendRequest();
+  }
+  int ReceiveChunk(char* buffer, int capacity) override {
+    if (emptyReceives.count(++receives)) return 0;
+    return SocketDownLoad::ReceiveChunk(buffer, capacity);
+  }
+};
+
+std::set<int> Numbers(std::initializer_list<std::pair<int, int>> spans) {
+  std::set<int> out;
+  for (auto [first, last] : spans)
+    for (int i = first; i <= last; ++i) out.insert(i);
+  return out;
+}
+
+TEST_F(WorkerTest, SendIsTriedTwentyTimes) {
+  StartFaultServer();
+  struct Case {
+    int failSends;
+    const char* last;
+    int sends;
+  } cases[] = {{19, "TE_COMPLETED", 20}, {20, "TE_SEND_FAILED", 20}, {1000, "TE_SEND_FAILED", 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failSends);
+    platform::DeleteFile(temp());
+    FlakyWorker w;
+    w.failSends = c.failSends;
+    Attempt a = RunAttemptWith(w, FaultUrl("ok"), temp(), 0);
+    EXPECT_EQ(a.summary.back(), c.last);
+    EXPECT_EQ(w.sends, c.sends);
+  }
+}
+
+TEST_F(WorkerTest, TwentyEmptyReceivesAreToleratedOverTheWholeAttempt) {
+  StartFaultServer();
+  // Not in a row: the empty ones come at the start and again after data.
+  struct Case {
+    std::set<int> empty;
+    Lines tail;
+  } cases[] = {
+      {Numbers({{1, 10}, {60, 69}}), kCompleted},
+      {Numbers({{1, 10}, {60, 70}}), {"0 0 Failed to receive data.", "TE_RECV_FAILED"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.empty.size());
+    platform::DeleteFile(temp());
+    FlakyWorker w;
+    w.emptyReceives = c.empty;
+    Attempt a = RunAttemptWith(w, FaultUrl("ok"), temp(), 0);
+    EXPECT_EQ(a.summary, Connected(faultPort_) + kReceiving + c.tail);
+    if (c.tail == kCompleted) {
+      EXPECT_TRUE(TempContent() == source_);
+    } else {
+      EXPECT_EQ(w.receives, 70);  // the 21st empty one ended it
+      EXPECT_TRUE(TempContent() == source_.substr(0, TempContent().size()));
+    }
+  }
 }
 
 TEST_F(WorkerTest, CountersOfASlowDownload) {
