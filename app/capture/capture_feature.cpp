@@ -91,11 +91,12 @@ void CaptureFeature::Install(shell::FrameHooks& hooks) {
   Chain(hooks, kUmHistoryDownload, [this](shell::FrameAccess&, platform::MessageParam w, platform::MessageParam) {
     if (intake_) intake_->OnHistoryDownload(static_cast<int32_t>(w));
   });
+  // The frame redraws the task's row after these.
   Chain(hooks, kUmMediaDuration, [](shell::FrameAccess& f, platform::MessageParam w, platform::MessageParam l) {
-    if (ApplyMediaDuration(f.Model(), static_cast<int32_t>(w), static_cast<int32_t>(l))) f.RefreshViews();
+    ApplyMediaDuration(f.Model(), static_cast<int32_t>(w), static_cast<int32_t>(l));
   });
   Chain(hooks, kUmMediaSize, [](shell::FrameAccess& f, platform::MessageParam w, platform::MessageParam l) {
-    if (ApplyMediaSize(f.Model(), static_cast<int32_t>(w), static_cast<int32_t>(l))) f.RefreshViews();
+    ApplyMediaSize(f.Model(), static_cast<int32_t>(w), static_cast<int32_t>(l));
   });
   Chain(hooks, kUmOptionsClosed, [this](shell::FrameAccess& f, platform::MessageParam, platform::MessageParam) {
     bridge_.RefreshLists(f.AppSettings());

@@ -113,8 +113,8 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   web.WriteFile("clip.flv", video);
   testsupport::NginxPeer http, rtmp;
   ASSERT_TRUE(http.Start(web.dir()));
-  ASSERT_TRUE(testsupport::MakeTestFlv(rtmp.media_dir() + "stream.flv", 4, "flv", "libmp3lame"));
   ASSERT_TRUE(rtmp.Start());
+  ASSERT_TRUE(testsupport::MakeTestFlv(rtmp.media_dir() + "stream.flv", 4, "flv", "libmp3lame"));
 
   EXPECT_EQ(RunCaptureTool({http.Url("/clip.flv")}).output, "tamborel-capture: no running Tamborel\n");
   ASSERT_TRUE(StartTamborel()) << testsupport::ReadWholeFile(home.path("tamborel.log"));
