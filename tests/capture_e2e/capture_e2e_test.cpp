@@ -140,6 +140,19 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.output, "tamborel-capture: type \"*.swf\" is not monitored\n");
 
+  // Monitoring switched off in the window: File, "Disable Monitor" (the
+  // window sits at the top left of a screen without a window manager).
+  if (testsupport::HaveProgram("xdotool")) {
+    testsupport::ScopedEnv display("DISPLAY", xvfb.Display().c_str());
+    ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "20", "8", "click", "1"}), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "80", "75", "click", "1"}), 0);
+    EXPECT_TRUE(WaitUntil([] { return !ReadMap().monitoring; }, 10));
+    run = RunCaptureTool({http.Url("/clip.flv")});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.output, "tamborel-capture: monitoring is off in Tamborel\n");
+  }
+
   tamborel.Stop(10000);
   EXPECT_FALSE(ReadMap().monitoring);
   run = RunCaptureTool({http.Url("/clip.flv")});
