@@ -153,8 +153,15 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
     EXPECT_EQ(run.output, "tamborel-capture: monitoring is off in Tamborel\n");
   }
 
+  // The recording's size and length, measured after it completed, are in
+  // the task list the program saves at exit.
+  std::this_thread::sleep_for(std::chrono::seconds(3));
   tamborel.Stop(10000);
   EXPECT_FALSE(ReadMap().monitoring);
+  const std::string tasks = testsupport::ReadWholeFile(home.path("data/Quorlin/Tamborel/Task.dat"));
+  EXPECT_NE(tasks.find("<FileName>stream.flv</FileName>"), std::string::npos) << tasks;
+  EXPECT_NE(tasks.find("<Width>160</Width><Height>120</Height><Duration>00:00:04</Duration>"), std::string::npos)
+      << tasks;
   run = RunCaptureTool({http.Url("/clip.flv")});
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.output, "tamborel-capture: no running Tamborel\n");
