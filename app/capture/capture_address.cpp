@@ -1,6 +1,6 @@
 #include "app/capture/capture_address.h"
 
-#include "app/capture/no_case.h"
+#include "core/ansi_text.h"
 
 namespace capture {
 

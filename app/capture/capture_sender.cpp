@@ -8,7 +8,7 @@
 
 #include "app/capture/capture_messages.h"
 #include "app/capture/monitor_map.h"
-#include "app/capture/no_case.h"
+#include "core/ansi_text.h"
 #include "platform/message_port.h"
 #include "platform/shared_memory.h"
 #include "rtmp/stream_address.h"

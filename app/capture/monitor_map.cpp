@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cstring>
-#include <string_view>
 
 #include "app/capture/fixed_field.h"
+#include "core/ansi_text.h"
 #include "core/settings.h"
 
 namespace capture {
@@ -24,14 +24,6 @@ uint32_t TakeCount(const uint8_t* p) {
   uint32_t v = __atomic_load_n(reinterpret_cast<const uint32_t*>(p), __ATOMIC_ACQUIRE);
   std::atomic_thread_fence(std::memory_order_acquire);
   return v;
-}
-
-std::string_view Trim(std::string_view s) {
-  const char* space = " \t\r\n\v\f";
-  size_t first = s.find_first_not_of(space);
-  if (first == std::string_view::npos) return {};
-  size_t last = s.find_last_not_of(space);
-  return s.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -66,7 +58,7 @@ void RefreshMonitorLists(uint8_t* map, const Settings& settings, const std::func
   for (const BrowserEntry& b : settings.Browsers) {
     if (browsers == L::kBrowserSlots) break;
     if (!b.Monitored) continue;
-    WriteField(map + L::kBrowsers + browsers * L::kBrowserSlot, L::kBrowserSlot, Trim(b.Name));
+    WriteField(map + L::kBrowsers + browsers * L::kBrowserSlot, L::kBrowserSlot, TrimBlanks(b.Name));
     step();
     PublishCount(map + L::kBrowserCount, ++browsers);
     step();
@@ -77,7 +69,7 @@ void RefreshMonitorLists(uint8_t* map, const Settings& settings, const std::func
     if (patterns == L::kPatternSlots) break;
     if (!settings.MediaTypeOn[i]) continue;
     WriteField(map + L::kPatterns + patterns * L::kPatternSlot, L::kPatternSlot,
-               Trim(settings.MediaTypes[static_cast<size_t>(i)].Pattern));
+               TrimBlanks(settings.MediaTypes[static_cast<size_t>(i)].Pattern));
     step();
     PublishCount(map + L::kPatternCount, ++patterns);
     step();
