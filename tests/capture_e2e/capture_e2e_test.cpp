@@ -140,6 +140,12 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.output, "tamborel-capture: type \"*.swf\" is not monitored\n");
 
+  // Messages that carry this process's pointers are not for other processes.
+  const uint32_t window = ReadMap().window;
+  EXPECT_FALSE(platform::PostWindowMessage(window, 2278, static_cast<platform::MessageParam>(0xDEADBEEF), 1));
+  EXPECT_FALSE(platform::PostWindowMessage(window, 2285, 1, static_cast<platform::MessageParam>(0xDEADBEEF)));
+  EXPECT_TRUE(platform::IsWindow(window));
+
   // Monitoring switched off in the window: File, "Disable Monitor" (the
   // window sits at the top left of a screen without a window manager).
   if (testsupport::HaveProgram("xdotool")) {
