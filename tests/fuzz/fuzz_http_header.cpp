@@ -7,10 +7,10 @@
 // capacity given to the field lookups and the line reader (0 to 255).
 #include <unistd.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
