@@ -271,6 +271,8 @@ void CMainFrame::ToggleFullScreen() {
     windowedGeometry_ = geometry();
     menuBar()->hide();
     showFullScreen();
+    // Also without a window manager that honours the full-screen state.
+    if (QScreen* screen = this->screen()) setGeometry(screen->geometry());
     SetTopmost(true);
   } else {
     menuBar()->show();

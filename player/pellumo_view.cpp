@@ -18,6 +18,7 @@
 #include "player/open_rules.h"
 #include "player/player_dialogs.h"
 #include "player/player_movie.h"
+#include "player/trace_log.h"
 #include "player/wnd_player_control.h"
 
 namespace {
@@ -119,6 +120,9 @@ bool CPellumoView::Create() {
 bool CPellumoView::CallMovie(const std::string& request) {
   // A control without its movie cannot take a call.
   if (!flash_ || !flash_->CurrentMovie()) return false;
+  // The overlay's fading goes out 50 times a second; it would drown the rest.
+  if (request != flash::invoke::HideFrame() && request != flash::invoke::ShowFrame())
+    TraceLine(QStringLiteral("call ") + QString::fromStdString(request));
   flash_->CallFunction(QString::fromStdString(request));
   return true;
 }
@@ -281,6 +285,7 @@ void CPellumoView::ApplyDisplayOnTop() {
 // --- the movie's commands ---------------------------------------------------
 
 void CPellumoView::OnMovieCommand(const QString& command, const QString& argument) {
+  TraceLine(QStringLiteral("movie ") + command + QLatin1Char(' ') + argument);
   if (command.isEmpty() || argument.isNull()) return;
   auto is = [&](const char* name) {
     return command.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
