@@ -309,8 +309,11 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* e) {
-  const QList<QUrl> urls = e->mimeData()->urls();
   e->acceptProposedAction();
+  OpenDropped(e->mimeData()->urls());
+}
+
+void CMainFrame::OpenDropped(const QList<QUrl>& urls) {
   if (urls.isEmpty()) return;
   QString name = urls.first().isLocalFile() ? urls.first().toLocalFile() : urls.first().toString();
   if (!name.isEmpty() && view_) view_->OpenPath(name);

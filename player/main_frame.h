@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QRect>
+#include <QUrl>
 #include <map>
 #include <memory>
 
@@ -76,6 +77,8 @@ class CMainFrame : public QMainWindow, public platform::MessageHandler {
   void OnTimer(int) override {}
   // Message 2004: reads the forward file and opens what it names.
   void OpenForwarded();
+  // Dropped files: only the first one opens.
+  void OpenDropped(const QList<QUrl>& urls);
 
  protected:
   void dragEnterEvent(QDragEnterEvent*) override;

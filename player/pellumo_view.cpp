@@ -146,7 +146,9 @@ bool CPellumoView::OpenDocumentFile(const QString& path) {
 
 bool CPellumoView::CheckSpecialChars(QString* path) {
   const QString ch(kForbiddenNameChar);
-  while (HasForbiddenNameChar(*path)) {
+  const QString source = *path;
+  QString name = *path;  // what the save dialog proposes
+  while (HasForbiddenNameChar(name)) {
     QString text = QStringLiteral(
                        "The name of the FLV file contains character '%1' thus the file can not "
                        "play correctly. To play the file, you should save a copy of it and make "
@@ -156,20 +158,17 @@ bool CPellumoView::CheckSpecialChars(QString* path) {
         platform::IDYES)
       return false;
     modalOpen_ = true;
-    QString chosen = frame_->Dialogs().SaveCopyAs(this, *path);
+    name = frame_->Dialogs().SaveCopyAs(this, name);
     modalOpen_ = false;
-    if (chosen.isEmpty()) return false;
-    if (HasForbiddenNameChar(chosen)) {
-      *path = chosen;  // ask again, about the new name
-      continue;
-    }
-    // QFile::copy never replaces an existing file.
-    if (!QFile::copy(*path, chosen)) {
-      platform::ShowMessageBox("Message", "Copy file failed", platform::MB_OK);
-      return false;
-    }
-    *path = chosen;
+    if (name.isEmpty()) return false;
   }
+  if (name == source) return true;
+  // QFile::copy never replaces an existing file.
+  if (!QFile::copy(source, name)) {
+    platform::ShowMessageBox("Message", "Copy file failed", platform::MB_OK);
+    return false;
+  }
+  *path = name;
   return true;
 }
 

@@ -51,7 +51,7 @@ TEST_F(PlayerControlTest, ForwardAndBackwardStayInsideTheMovie) {
   const Case cases[] = {
       {"100", "95", true, 98.0},   // would pass the end: 2 s before it
       {"100", "10", true, 15.0},
-      {"1", "0.5", true, 0.0},     // end minus 2 s lies before the start
+      {"1", "0.99", true, 0.0},    // end minus 2 s lies before the start
       {"100", "3", false, 0.0},    // not below 0
       {"100", "50", false, 45.0},
   };
@@ -108,7 +108,7 @@ TEST_F(PlayerControlTest, DraggingTheVolumeWhileMutedUnmutesFirst) {
   sent_.clear();
   CBmpSlider* volume = bar_->VolumeBar();
   // x = 5 + 40 % of (width - 10)
-  int x = 5 + (volume->width() - 10) * 40 / 100;
+  int x = 5 + ((volume->width() - 10) * 40 + 99) / 100;
   QTest::mousePress(volume, Qt::LeftButton, {}, QPoint(x, 4));
   EXPECT_FALSE(bar_->IsMuted());
   ASSERT_EQ(sent_.size(), 1u);
@@ -171,6 +171,7 @@ TEST_F(PlayerControlTest, LoadPlayPauseStopAndCloseReportTheirState) {
 }
 
 TEST_F(PlayerControlTest, SettingsInAndOut) {
+  bar_.reset();  // hands its own state to the settings
   settings_.Sound = 30;
   settings_.Muted = true;
   sent_.clear();
