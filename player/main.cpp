@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
       return new CShockwaveflash(parent, CPellumoView::kFlashControlId);
     });
     if (!frame.Create()) return 1;
-    frame.RegisterInstance();
+    frame.RegisterInstance(kPellumoInstanceName);
     if (args.size() >= 2) frame.View()->OpenPath(args.at(1));
     frame.show();
     rc = app.exec();

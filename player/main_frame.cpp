@@ -58,12 +58,12 @@ bool CMainFrame::Create() {
   return true;
 }
 
-bool CMainFrame::RegisterInstance() {
+bool CMainFrame::RegisterInstance(const std::string& recordName) {
   services_.SetHandler(this);
   port_ = std::make_unique<platform::MessagePort>(&services_);
   if (!port_->Open()) return false;
   instance_ = std::make_unique<CInstanceMutex>();
-  return instance_->Create(port_->Handle());
+  return instance_->Create(port_->Handle(), recordName);
 }
 
 platform::WindowHandle CMainFrame::Handle() const { return port_ ? port_->Handle() : 0; }

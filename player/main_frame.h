@@ -40,7 +40,7 @@ class CMainFrame : public QMainWindow, public platform::MessageHandler {
   // Creates the view; false when it could not be made.
   bool Create();
   // Opens the message port and, for the first instance, the instance record.
-  bool RegisterInstance();
+  bool RegisterInstance(const std::string& recordName);
   platform::WindowHandle Handle() const;
 
   CPellumoView* View() const { return view_; }

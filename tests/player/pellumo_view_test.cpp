@@ -1,12 +1,15 @@
 #include <QDropEvent>
 #include <QFile>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 #include <QLabel>
 #include <QMimeData>
 #include <QUrl>
 
 #include "flash/invoke_request.h"
 #include "player/forward_file.h"
+#include "player/pellumo_app.h"
 #include "player/player_commands.h"
 #include "player/wnd_player_control.h"
 #include "tests/player/player_fixture.h"
@@ -135,27 +138,6 @@ TEST_F(PellumoViewTest, StreamNotFoundAndCloseLeaveTheViewEmpty) {
   EXPECT_EQ(view()->Bar()->DurationMs(), 0);
 }
 
-TEST_F(PellumoViewTest, ForwardedPathUpTo6000Bytes) {
-  // A real file whose path is exactly 3000 characters long.
-  std::string dir = box_.dir();
-  while (dir.size() < 3000 - 220) dir += std::string(200, 'd') + "/";
-  ASSERT_TRUE(std::filesystem::create_directories(dir));
-  std::string path = dir + std::string(3000 - dir.size() - 4, 'f') + ".mp4";
-  ASSERT_EQ(path.size(), 3000u);
-  testsupport::WriteWholeFile(path, std::string("\x00\x00\x00\x18" "ftypmp42\x00\x00\x00\x00", 16));
-
-  ASSERT_TRUE(WriteForwardFile(ForwardFilePath(), QString::fromStdString(path)));
-  frame_->OnMessage(WM_OPEN_FORWARDED, 0, 0);
-  EXPECT_TRUE(view()->IsMovieOpen());
-  EXPECT_EQ(frame_->Document().path.toStdString(), path);
-  EXPECT_TRUE(boxes_.shown.empty());
-
-  ASSERT_TRUE(WriteForwardFile(ForwardFilePath(), QString::fromStdString(path + "x")));
-  frame_->OnMessage(WM_OPEN_FORWARDED, 0, 0);
-  EXPECT_EQ(boxes_.Last(), "Cannot open flv file.");
-  EXPECT_EQ(frame_->Document().path.toStdString(), path);
-}
-
 TEST_F(PellumoViewTest, DroppingThreeFilesOpensTheFirst) {
   frame_->OpenDropped({QUrl::fromLocalFile(QString::fromStdString(Mp4("one.mp4"))),
                        QUrl::fromLocalFile(QString::fromStdString(Mp4("two.mp4"))),
@@ -243,6 +225,55 @@ TEST_F(PellumoViewTest, CreatedMovieFileGoesWithTheView) {
   EXPECT_TRUE(QFile::exists(movie));
   frame_.reset();
   EXPECT_FALSE(QFile::exists(movie));
+}
+
+}  // namespace
+
+namespace {
+
+// A second start in this process, on a thread of its own, against the frame
+// registered as the running instance.
+class SecondStartTest : public PlayerFixture {
+ protected:
+  bool SecondStart(const QStringList& args) {
+    std::atomic<int> result{-1};
+    std::thread second([&] { result = HandOverToRunningInstance(args, name_) ? 1 : 0; });
+    while (result < 0) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    second.join();
+    QApplication::processEvents();
+    return result == 1;
+  }
+  std::string LongMp4(size_t length) {
+    std::string dir = box_.dir();
+    while (dir.size() < length - 220) dir += std::string(200, 'd') + "/";
+    std::filesystem::create_directories(dir);
+    std::string path = dir + std::string(length - dir.size() - 4, 'f') + ".mp4";
+    testsupport::WriteWholeFile(path, std::string("\x00\x00\x00\x18" "ftypmp42\x00\x00\x00\x00", 16));
+    return path;
+  }
+  const std::string name_ = "pellumo-second-" + std::to_string(::getpid());
+};
+
+TEST_F(SecondStartTest, HandsItsPathToTheFirstInstance) {
+  EXPECT_FALSE(SecondStart({"Pellumo", "/any.flv"}));  // nobody runs yet
+  ASSERT_TRUE(frame_->RegisterInstance(name_));
+
+  // Without a path: only the first window comes to the front.
+  frame_->showMinimized();
+  QApplication::processEvents();
+  EXPECT_TRUE(SecondStart({"Pellumo"}));
+  EXPECT_FALSE(frame_->isMinimized());
+  EXPECT_FALSE(view()->IsMovieOpen());
+  EXPECT_TRUE(boxes_.shown.empty());
+
+  const std::string path = LongMp4(3000);
+  EXPECT_TRUE(SecondStart({"Pellumo", QString::fromStdString(path)}));
+  EXPECT_EQ(frame_->Document().path.toStdString(), path);
+  EXPECT_TRUE(boxes_.shown.empty());
+
+  EXPECT_TRUE(SecondStart({"Pellumo", QString::fromStdString(path + "x"), "ignored"}));
+  EXPECT_EQ(boxes_.Last(), "Cannot open flv file.");
+  EXPECT_EQ(frame_->Document().path.toStdString(), path);
 }
 
 }  // namespace
