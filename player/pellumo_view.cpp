@@ -11,13 +11,16 @@
 #include <QUrl>
 #include <cmath>
 
+#include "flash/installed_player_check.h"
 #include "flash/invoke_request.h"
+#include "flash/player_movie.h"
+#include "flash/player_movie_file.h"
+#include "flash/mpv_video.h"
 #include "flash/shockwave_flash.h"
 #include "platform/message_box.h"
 #include "player/main_frame.h"
 #include "player/open_rules.h"
 #include "player/player_dialogs.h"
-#include "player/player_movie.h"
 #include "player/trace_log.h"
 #include "player/wnd_player_control.h"
 
@@ -57,10 +60,10 @@ CPellumoView::~CPellumoView() {
 bool CPellumoView::WriteMovieFile() {
   if (createdMovieFile_) QFile::remove(movieFile_);
   createdMovieFile_ = false;
-  QString path = QDir::temp().filePath(QString::fromLatin1(kPlayerMovieFileName));
+  QString path = QDir::temp().filePath(QString::fromLatin1(flash::kPlayerMovieFileName));
   QFile out(path);
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  QByteArray bytes = PlayerMovieBytes();
+  QByteArray bytes = flash::PlayerMovieResource();
   if (bytes.isEmpty() || out.write(bytes) != bytes.size() || !out.flush()) {
     out.close();
     QFile::remove(path);
@@ -77,12 +80,8 @@ bool CPellumoView::Create() {
     return false;
   }
   flash_ = makeFlash_(this);
-  if (!flash_) {
-    ShowError("Init Pellumo failed");
-    return false;
-  }
   // Ends the program when the player is missing or too old.
-  CheckInstalledPlayer(flash_);
+  if (!flash::VerifyInstalledPlayer(flash_)) return false;
   flash_->LoadMovie(0, movieFile_);
   connect(flash_, &flash::FlashControl::FSCommand, this, &CPellumoView::OnMovieCommand);
 
@@ -124,7 +123,16 @@ bool CPellumoView::CallMovie(const std::string& request) {
   if (request != flash::invoke::HideFrame() && request != flash::invoke::ShowFrame())
     TraceLine(QStringLiteral("call ") + QString::fromStdString(request));
   flash_->CallFunction(QString::fromStdString(request));
+  if (request.find("\"SetSound\"") != std::string::npos) TraceVolume();
   return true;
+}
+
+void CPellumoView::TraceVolume() const {
+  // What the media engine was told, as opposed to what the view sent.
+  auto* movie = qobject_cast<flash::PlayerMovie*>(flash_->CurrentMovie());
+  if (!movie || !movie->Video()) return;
+  const flash::MpvVideo* video = movie->Video();
+  TraceLine(QStringLiteral("movie volume %1").arg(video->Muted() ? 0 : video->Volume()));
 }
 
 int CPellumoView::BarHeight() const { return bar_ ? bar_->height() : CWndPlayerControl::kHeight; }

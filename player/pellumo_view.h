@@ -90,6 +90,7 @@ class CPellumoView : public QWidget {
   void ShowCursor(bool show);
   void SetTopMode(TopMode mode);
   int BarHeight() const;
+  void TraceVolume() const;
 
   CMainFrame* frame_;
   FlashFactory makeFlash_;

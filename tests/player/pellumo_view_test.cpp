@@ -5,6 +5,7 @@
 #include <thread>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QUrl>
 
 #include "flash/invoke_request.h"
@@ -207,6 +208,11 @@ TEST_F(PellumoViewTest, IdleFadesTheOverlayAndInFullScreenTheCursor) {
   ASSERT_TRUE(view()->OpenPath(QString::fromStdString(Mp4("clip.mp4"))));
   frame_->RunCommand(ID_FULL_SCREEN);
   QApplication::processEvents();
+  // A mouse move starts the idle count afresh; the ticks below come one by one.
+  QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(-300, -300), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view(), &move);
+  EXPECT_EQ(view()->IdleTicks(), 0);
   sent_.clear();
   for (int i = 0; i < 49; ++i) view()->OnTimerTick();
   EXPECT_EQ(sent_.back(), inv::ShowFrame());
