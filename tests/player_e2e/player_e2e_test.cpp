@@ -121,6 +121,16 @@ class PlayerE2E : public testing::Test {
     return last;
   }
 
+  // The trace's last lines without the position reports, for failure messages.
+  std::string TraceTail() const {
+    std::vector<std::string> keep;
+    for (const std::string& line : Lines(trace()))
+      if (line.rfind("movie playtime", 0) != 0) keep.push_back(line);
+    std::string out;
+    for (size_t i = keep.size() > 12 ? keep.size() - 12 : 0; i < keep.size(); ++i) out += keep[i] + "\n";
+    return out;
+  }
+
   std::string Window() const {
     std::string out;
     RunCommand({"xdotool", "search", "--onlyvisible", "--name", "Pellumo"}, &out, 10000);
@@ -154,11 +164,12 @@ class PlayerE2E : public testing::Test {
   }
 
   void Key(const std::string& keys) const {
-    RunCommand({"xdotool", "search", "--onlyvisible", "--name", "Pellumo", "windowactivate", "--sync",
+    RunCommand({"xdotool", "search", "--onlyvisible", "--name", "Pellumo", "windowfocus", "--sync",
                 "key", "--clearmodifiers", keys}, nullptr, 10000);
   }
   void Click(int x, int y) const {
-    RunCommand({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"},
+    // No --sync: it would wait for ever when the pointer is already there.
+    RunCommand({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "sleep", "0.3", "click", "1"},
                nullptr, 10000);
   }
   void Shot(const std::string& name) const {
@@ -181,8 +192,8 @@ ChildProcess* PlayerE2E::xvfb_ = nullptr;
 TEST_F(PlayerE2E, RecordedFlvAndForwardedMp4PlayToTheEnd) {
   if (!testsupport::NginxPeer::Available()) GTEST_SKIP() << "needs nginx with its RTMP module";
   testsupport::NginxPeer nginx;
-  ASSERT_TRUE(testsupport::MakeMediaFlv(nginx.media_dir() + "clip.flv", 3, "libx264", "aac"));
   ASSERT_TRUE(nginx.Start());
+  ASSERT_TRUE(testsupport::MakeMediaFlv(nginx.media_dir() + "clip.flv", 3, "libx264", "aac"));
   std::string out;
   const std::string url = "rtmp://127.0.0.1:" + std::to_string(nginx.port()) + "/vod/clip.flv";
   ASSERT_EQ(RunCommand({TAMBOREL_GET_PROGRAM, "-o", box_.path("got"), url}, &out), 0) << out;
@@ -221,7 +232,7 @@ TEST_F(PlayerE2E, HttpAddressWithControlsFullScreenAndUrlDialog) {
   const std::string root = box_.path("www/");
   ::mkdir(root.c_str(), 0755);
   ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
-                        "-f", "lavfi", "-i", "sine=frequency=440", "-t", "30", "-pix_fmt", "yuv420p",
+                        "-f", "lavfi", "-i", "sine=frequency=440", "-t", "60", "-pix_fmt", "yuv420p",
                         "-c:v", "libx264", "-g", "25", "-c:a", "aac", "-shortest",
                         "-movflags", "+faststart", root + "clip.mp4"}),
             0);
@@ -245,23 +256,31 @@ TEST_F(PlayerE2E, HttpAddressWithControlsFullScreenAndUrlDialog) {
   ASSERT_TRUE(WaitTrace("call <invoke name=\"PlayMovie\""));
   EXPECT_TRUE(WaitUntil([&] { return LastPlaytime() > paused + 0.5; }, 20000));
 
-  // Seek: a click at three quarters of the seek bar.
   Rect g = Geometry();
   const int barTop = g.y + g.h - 47;
-  Click(g.x + 5 + (g.w - 10) * 3 / 4, barTop + 3 + 5);
-  ASSERT_TRUE(WaitTrace("call <invoke name=\"SetProcess\""));
-  EXPECT_TRUE(WaitUntil([&] { return LastPlaytime() >= 20.0; }, 20000)) << LastPlaytime();
-
   // Volume: a click at a fifth of the volume bar, then mute and unmute.
   const int centre = g.x + g.w / 2;
-  Click(centre + 88 + 4 + (64 - 10) / 5 + 1, barTop + 26 + 4);
-  ASSERT_TRUE(WaitTrace("call <invoke name=\"SetSound\" returntype=\"xml\"><arguments><string>20<"));
-  EXPECT_TRUE(WaitUntil([&] { return LastReport("movie volume ") == "20"; }, 10000))
+  const std::string setSound = "call <invoke name=\"SetSound\" returntype=\"xml\"><arguments><string>";
+  const int soundsBefore = CountTrace(setSound);
+  Click(centre + 88 + 5 + (64 - 10) / 5, barTop + 26 + 4);
+  ASSERT_TRUE(WaitTrace(setSound, soundsBefore + 1));
+  std::string clicked = LastReport(setSound);
+  clicked = clicked.substr(0, clicked.find('<'));
+  EXPECT_GE(std::stoi(clicked), 15);
+  EXPECT_LE(std::stoi(clicked), 25);
+  EXPECT_TRUE(WaitUntil([&] { return LastReport("movie volume ") == clicked; }, 10000))
       << LastReport("movie volume ");
   Click(centre + 55 + 12, barTop + 18 + 12);
   EXPECT_TRUE(WaitUntil([&] { return LastReport("movie volume ") == "0"; }, 10000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));  // not a double click
   Click(centre + 55 + 12, barTop + 18 + 12);
-  EXPECT_TRUE(WaitUntil([&] { return LastReport("movie volume ") == "20"; }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return LastReport("movie volume ") == clicked; }, 10000))
+      << TraceTail();
+
+  // Seek: a click at three quarters of the seek bar.
+  Click(g.x + 5 + (g.w - 10) * 3 / 4, barTop + 3 + 5);
+  ASSERT_TRUE(WaitTrace("call <invoke name=\"SetProcess\""));
+  EXPECT_TRUE(WaitUntil([&] { return LastPlaytime() >= 40.0; }, 20000)) << LastPlaytime();
 
   // Full screen and back.
   Rect windowed = Geometry();
