@@ -12,9 +12,13 @@ namespace {
 
 // Left edges relative to the bar's horizontal centre.
 constexpr int kPlayX = -154, kStopX = -130, kBackwardX = -106, kForwardX = -82;
-constexpr int kTimeX = -48, kMuteX = 55, kVolumeX = 88;
+constexpr int kMuteX = 55, kVolumeX = 88;
+// The time text's place starts at -48; the text itself may use the whole
+// gap between the forward and the mute button, so "00:00:00 / 00:00:00"
+// fits in wider fonts.
+constexpr int kTimeTextLeft = -56, kTimeTextRight = 53;
 constexpr int kButtonY = 18, kVolumeY = 26, kVolumeWidth = 64;
-constexpr int kTimeWidth = 100, kTimeY = 18, kTimeHeight = 24;
+constexpr int kTimeY = 18, kTimeHeight = 24;
 constexpr int kSeekTop = 3;
 constexpr int kGrip = 9, kSizingCorner = 10;
 
@@ -226,16 +230,22 @@ void CWndPlayerControl::resizeEvent(QResizeEvent*) {
   forward_->move(centre + kForwardX, kButtonY);
   mute_->move(centre + kMuteX, kButtonY);
   volume_->move(centre + kVolumeX, kVolumeY);
-  timeRect_ = QRect(centre + kTimeX, kTimeY, kTimeWidth, kTimeHeight);
+  timeRect_ = QRect(centre + kTimeTextLeft, kTimeY, kTimeTextRight - kTimeTextLeft, kTimeHeight);
 }
 
 void CWndPlayerControl::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.drawPixmap(rect(), BarBackground(kHeight, devicePixelRatioF()));
   p.drawPixmap(width() - kGrip, height() - kGrip, SizingGrip(devicePixelRatioF()));
-  p.setFont(font_);
+  // Without Arial itself the substitute may run wider: narrow it to fit.
+  const QString text = TimeText();
+  QFont font = font_;
+  int wide = QFontMetrics(font).horizontalAdvance(text);
+  if (wide > timeRect_.width() && wide > 0)
+    font.setStretch(std::max(50, timeRect_.width() * 100 / wide));
+  p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(timeRect_, Qt::AlignCenter, TimeText());
+  p.drawText(timeRect_, Qt::AlignCenter, text);
 }
 
 bool CWndPlayerControl::InSizingCorner(QPoint p) const {

@@ -164,8 +164,10 @@ class PlayerE2E : public testing::Test {
   }
 
   void Key(const std::string& keys) const {
+    // Pressed and released as two steps: a shortcut that opens a modal
+    // dialog must not see the key typed again into that dialog.
     RunCommand({"xdotool", "search", "--onlyvisible", "--name", "Pellumo", "windowfocus", "--sync",
-                "key", "--clearmodifiers", keys}, nullptr, 10000);
+                "keydown", keys, "sleep", "0.1", "keyup", keys}, nullptr, 10000);
   }
   void Click(int x, int y) const {
     // No --sync: it would wait for ever when the pointer is already there.
