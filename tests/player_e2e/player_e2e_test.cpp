@@ -140,7 +140,7 @@ class PlayerE2E : public testing::Test {
     return id;
   }
   bool WaitWindow() const {
-    return WaitUntil([&] { return !Window().empty(); }, 30000);
+    return WaitUntil([&] { return !Window().empty(); }, 60000);
   }
   struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
@@ -204,7 +204,7 @@ TEST_F(PlayerE2E, RecordedFlvAndForwardedMp4PlayToTheEnd) {
   ASSERT_EQ(::access(recorded.c_str(), R_OK), 0) << recorded;
 
   ASSERT_TRUE(StartPlayer(recorded));
-  ASSERT_TRUE(WaitWindow());
+  ASSERT_TRUE(WaitWindow()) << box_.ReadFile("player.log") << TraceTail();
   ASSERT_TRUE(WaitTrace("movie width")) << box_.ReadFile("player.log");
   EXPECT_TRUE(WaitTrace("movie duration"));
   Shot("playing.png");
@@ -242,7 +242,7 @@ TEST_F(PlayerE2E, HttpAddressWithControlsFullScreenAndUrlDialog) {
   ASSERT_TRUE(nginx.Start(root));
 
   ASSERT_TRUE(StartPlayer(nginx.Url("/clip.mp4")));
-  ASSERT_TRUE(WaitWindow());
+  ASSERT_TRUE(WaitWindow()) << box_.ReadFile("player.log") << TraceTail();
   ASSERT_TRUE(WaitTrace("movie height")) << box_.ReadFile("player.log");
   ASSERT_TRUE(WaitUntil([&] { return LastPlaytime() > 1.0; }, 60000));
   Shot("http-playing.png");
