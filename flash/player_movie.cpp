@@ -262,8 +262,7 @@ void PlayerMovie::Paint(QPainter& painter) {
     button(ButtonRect(Button::Zoom2x), QStringLiteral("2x"));
     const QRect label(ButtonRect(Button::Zoom2x).right() + 1 + kGap, ButtonRect(Button::Zoom2x).top(), kLabelW,
                       kButtonH);
-    painter.setPen(Qt::white);
-    painter.drawText(label, Qt::AlignCenter, QString::number(percent_) + QLatin1Char('%'));
+    button(label, QString::number(percent_) + QLatin1Char('%'));
     const QRect m = ButtonRect(Button::MaximiseRestore);
     button(m, QString());
     painter.setPen(QPen(Qt::white, 1.5));

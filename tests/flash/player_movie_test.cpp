@@ -131,3 +131,14 @@ TEST_F(PlayerMovieTest, CloseMovieEndsTheStream) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerMovieTest, PlaysAFileWhoseNameHoldsMarkupCharacters) {
+  const std::string awkward = sandbox_.path("a & b <c> \"d\".flv");
+  ASSERT_TRUE(MediaFiles::Get().ok());
+  testsupport::WriteWholeFile(awkward, testsupport::ReadWholeFile(MediaFiles::Get().Path("h264_aac.flv")));
+  ExpectFullSequence(awkward, true);
+}
+
+}  // namespace
