@@ -142,3 +142,27 @@ TEST_F(PlayerMovieTest, PlaysAFileWhoseNameHoldsMarkupCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only stream addresses of the kinds the hosts send reach the media engine as
+// addresses; any other text is a file name, so none can open the engine's
+// generated, in-memory or device sources.
+TEST_F(PlayerMovieTest, OtherSourcesOfTheMediaEngineAreNotReachable) {
+  const std::string targets[] = {
+      "av://lavfi:testsrc",
+      "lavf://testsrc",
+      "memory://FLV",
+      "RMTP://127.0.0.1/vod/a.flv",
+  };
+  for (const std::string& t : targets) {
+    SCOPED_TRACE(t);
+    log_->Clear();
+    Call(flash::invoke::SetMoive(t));
+    ASSERT_TRUE(WaitUntil([&] { return log_->Count("StreamNotFound") > 0 || log_->Count("width") > 0; }))
+        << log_->Summary();
+    EXPECT_EQ(log_->Count("width"), 0) << log_->Summary();
+  }
+}
+
+}  // namespace
