@@ -20,6 +20,7 @@
 #include "http/task_events.h"
 #include "platform/manual_clock.h"
 #include "platform/message_box.h"
+#include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
 
 namespace runnertest {
@@ -30,10 +31,17 @@ struct FakeList : VisibleList {
   int refreshAll = 0;
   std::vector<int32_t> refreshedRows;
   int previewCleared = 0;
+  // When set, every status text a row was redrawn with, each change once.
+  const DataModel* model = nullptr;
+  std::vector<std::string> shownTexts;
   std::vector<int32_t> Rows() const override { return rows; }
   std::vector<int32_t> SelectedRows() const override { return selected; }
   bool IsDeletedList() const override { return deletedList; }
-  void RefreshRow(int32_t t) override { refreshedRows.push_back(t); }
+  void RefreshRow(int32_t t) override {
+    refreshedRows.push_back(t);
+    const DataRecord* task = model ? model->FindTask(t) : nullptr;
+    if (task && (shownTexts.empty() || shownTexts.back() != task->StatusText)) shownTexts.push_back(task->StatusText);
+  }
   void RefreshAll() override { ++refreshAll; }
   void ShowLogIfSelected(int32_t) override {}
   void ClearPreview() override { ++previewCleared; }
@@ -97,10 +105,13 @@ class LocalServer {
     ::shutdown(fd_, SHUT_RDWR);
     ::close(fd_);
     thread_.join();
+    for (int c : clients_) ::shutdown(c, SHUT_RDWR);
     for (auto& t : serving_) t.join();
     for (int c : clients_) ::close(c);
   }
   int port() const { return port_; }
+  // Silent mode: connections the client has closed.
+  int closedByClient() const { return closedByClient_; }
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
@@ -115,7 +126,14 @@ class LocalServer {
         return;
       }
       if (mode_ == kSilent) {
-        clients_.push_back(c);  // keep it open, say nothing
+        // Keep it open and say nothing; note when the client goes.
+        serving_.emplace_back([this, c] {
+          char buf[4096];
+          while (::recv(c, buf, sizeof buf, 0) > 0) {
+          }
+          ++closedByClient_;
+        });
+        clients_.push_back(c);
         continue;
       }
       serving_.emplace_back([this, c] { Serve(c); });
@@ -150,6 +168,7 @@ class LocalServer {
   int fd_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<int> closedByClient_{0};
   std::thread thread_;
   std::vector<int> clients_;
   std::vector<std::thread> serving_;
@@ -202,6 +221,46 @@ class RunnerTest : public ::testing::Test {
   bool SettlesIn(int32_t t, int32_t status) {
     return clock.DeliverUntil([&] { return runner->FindWorker(t) == nullptr && Task(t).DownStatus == status; });
   }
+  // Delivers worker events until the task's worker has more than `bytes`.
+  bool ReceivesMoreThan(int32_t t, int32_t bytes) {
+    return clock.DeliverUntil([&] {
+      SocketDownLoad* w = runner->FindWorker(t);
+      return w && w->downloaded.load() > bytes;
+    });
+  }
+  // Serves the sandbox file `file` from the scripted fault server, which
+  // logs the requests to requests.log; the port, or 0 when it did not start.
+  int StartFaultServer(const std::string& file) {
+    const int port = testsupport::FreeTcpPort();
+    if (!faultServer.Start({"python3", std::string(TAMBOREL_PEERS_DIR) + "/http_fault_server.py",
+                            std::to_string(port), box.path(file), box.path("requests.log")}) ||
+        !testsupport::WaitForPort(port))
+      return 0;
+    return port;
+  }
+  // Delivers events and fires the retry timers until the task completes: the
+  // retries it took, or -1 when it is not done after `limit` of them.
+  int RetriesUntilCompleted(int32_t t, int limit = 10) {
+    for (int retries = 0; retries <= limit; ++retries) {
+      if (!clock.DeliverUntil([&] {
+            return runner->FindWorker(t) == nullptr &&
+                   (Task(t).DownStatus == Retrying || Task(t).DownStatus == Completed);
+          }))
+        return -1;
+      if (Task(t).DownStatus == Completed) return retries;
+      if (!clock.AdvanceToNextTimer()) return -1;
+    }
+    return -1;
+  }
+  // Where the ranges the fault server was asked for start, in order.
+  std::vector<int64_t> RangeStarts() {
+    const std::string requests = box.ReadFile("requests.log");
+    const std::string tag = "Range: bytes=";
+    std::vector<int64_t> starts;
+    for (size_t at = requests.find(tag); at != std::string::npos; at = requests.find(tag, at + 1))
+      starts.push_back(std::stoll(requests.substr(at + tag.size())));
+    return starts;
+  }
   static bool LogHas(const DataRecord& r, const std::string& text) {
     return std::any_of(r.Log.begin(), r.Log.end(), [&](const LogEntry& e) { return e.text == text; });
   }
@@ -216,6 +275,7 @@ class RunnerTest : public ::testing::Test {
   FakeSound sound;
   AnswerBoxes boxes;
   std::unique_ptr<TaskRunner> runner;
+  testsupport::ChildProcess faultServer;
 };
 
 }  // namespace runnertest

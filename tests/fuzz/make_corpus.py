@@ -245,6 +245,60 @@ RTMP = {
 }
 
 
+# ------------------------------------------------------------------ HTTP
+def http_answer(status, fields, body=b""):
+    head = status + b"\r\n" + b"".join(k + b": " + v + b"\r\n" for k, v in fields)
+    return head + b"\r\n" + body
+
+
+FILLER = [(b"Set-Cookie", b"s%d=" % i + b"c" * 200) for i in range(20)]
+
+# Capacity byte first (what the lookups and the line reader may copy), then
+# the server's bytes.
+HTTP = {
+    "ok": b"\x1e" + http_answer(b"HTTP/1.1 200 OK", [(b"Content-Length", b"10"),
+                                                     (b"Content-Type", b"video/x-flv")],
+                                b"0123456789"),
+    "partial": b"\x64" + http_answer(b"HTTP/1.1 206 Partial Content", [
+        (b"Content-Length", b"500"), (b"Content-Range", b"bytes 1000-1499/1500")], b"p" * 500),
+    "range_unknown_size": b"\x64" + http_answer(b"HTTP/1.1 206 Partial Content", [
+        (b"Content-Length", b"5"), (b"Content-Range", b"bytes 1000-1004/*")], b"abcde"),
+    "range_past_kept_part": b"\xff" + http_answer(b"HTTP/1.1 206 Partial Content",
+                                                   [(b"Content-Length", b"4")] + FILLER +
+                                                   [(b"Content-Range", b"bytes 1000-1003/1004")],
+                                                   b"tail"),
+    "no_colon_and_prefix": b"\x08HTTP/1.1 200 OK\r\nConn: short\r\nX-No-Colon\r\nX-Empty:\r\n\r\n",
+    "not_found": b"\x1e" + http_answer(b"HTTP/1.1 404 Not Found", [(b"Content-Length", b"0")]),
+    "redirect": b"\x1e" + http_answer(b"HTTP/1.1 302 Found", [(b"Location", b"/ok/file")]),
+    "chunked": b"\x1e" + http_answer(b"HTTP/1.1 200 OK", [(b"Transfer-Encoding", b"chunked")],
+                                      b"4\r\nWiki\r\n0\r\n\r\n"),
+    "no_blank_line": b"\x1e" + b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n",
+    "status_only": b"\x00" + b"HTTP/1.1\r\n\r\n",
+    "huge_numbers": b"\x1e" + http_answer(b"HTTP/1.1 99999999999 OK", [
+        (b"Content-Length", b"99999999999"), (b"Content-Range", b"bytes 0-99999999999/1")]),
+}
+
+
+# ------------------------------------------------------------------ capture blocks
+def block(fill, fields):
+    """A fill byte, then the fields in block order separated by newlines:
+    request, Referer, User-Agent, cookie, Host, pattern, text, value, RTMP
+    host, application, play path, RTMPT host, application, play path."""
+    return bytes([fill]) + b"\n".join(fields)
+
+
+NO_VALUE = b"\0\0\0\0"
+CAPTURE = {
+    "http": block(0, [b"GET /v/clip.flv HTTP/1.1", b"Referer: http://page/", b"User-Agent: UA", b"a=1",
+                      b"Host: h", b"*.flv", b"", b"\x01\x00\x00\x00"]),
+    "http_full": block(0, [b"GET http://cdn/x.mp4 HTTP/1.1", b"", b"", b"", b"Host: ", b"*.mp4"]),
+    "rtmp": block(0, [b""] * 7 + [NO_VALUE, b"RTMP://fms", b"vod/", b"clip"]),
+    "rtmpt": block(0, [b""] * 7 + [NO_VALUE, b"", b"", b"", b"tunnel:80", b"app", b"mp4:a.mp4"]),
+    "special": block(0, [b""] * 7 + [NO_VALUE, b"special.example", b"live?x=1", b"p?y=2"]),
+    "unterminated": block(ord("A"), [b"GET", b"", b"", b"", b"Host:", b""]),
+}
+
+
 def write(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     os.makedirs(folder, exist_ok=True)
@@ -341,3 +395,5 @@ TASKS = {
 
 write("fuzz_flv_inspect", FLV)
 write("fuzz_task_list_file", TASKS)
+write("fuzz_http_header", HTTP)
+write("fuzz_capture_block", CAPTURE)
