@@ -34,6 +34,18 @@ namespace {
 const std::string kKey = std::string("\x17\x01\x00\x00\x00", 5) + std::string(40, 'k');
 const std::string kInter = std::string("\x27\x01\x00\x00\x00", 5) + std::string(20, 'i');
 
+std::string Be(uint32_t v, int n) {
+  std::string out;
+  for (int i = n - 1; i >= 0; --i) out.push_back(char(v >> (8 * i)));
+  return out;
+}
+
+// An FLV tag as the file holds it, trailer included.
+std::string FlvTag(uint8_t type, uint32_t ts, const std::string& data) {
+  return std::string(1, char(type)) + Be(uint32_t(data.size()), 3) + Be(ts & 0xFFFFFF, 3) +
+         std::string(1, char(ts >> 24)) + Be(0, 3) + data + Be(uint32_t(data.size()) + 11, 4);
+}
+
 std::string Metadata(double duration) {
   return amf0::String("onMetaData") +
          amf0::EcmaArray({{"duration", amf0::Number(duration)}, {"width", amf0::Number(160)}});
@@ -104,18 +116,9 @@ TEST_F(RtmpAttempt, OutcomeOfAStreamThatStops) {
       {"drop at 30,000 of 60 s", 30000, false, ATTEMPT_BROKEN},
       {"stop status at 30,000", 30000, true, ATTEMPT_COMPLETED},
   };
-  // The first total size set is the one from the metadata (completion then
-  // sets it to what was downloaded).
-  struct SizeWatch : testsupport::FakeStreamWorker {
-    void SetTotalSize(int32_t v) override {
-      sizes.push_back(v);
-      FakeStreamWorker::SetTotalSize(v);
-    }
-    std::vector<int32_t> sizes;
-  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SizeWatch w;
+    testsupport::FakeStreamWorker w;
     CRTMPDownload attempt;
     RtmpScriptServer server;
     server.Run([&](RtmpScriptConn& conn) {
@@ -137,18 +140,10 @@ TEST_F(RtmpAttempt, OutcomeOfAStreamThatStops) {
 // A continued file keeps nothing of the old tail after the resume keyframe,
 // even when the continuation is shorter than that tail.
 TEST_F(RtmpAttempt, ContinuingCutsTheOldTailOff) {
-  auto be = [](uint32_t v, int n) {
-    std::string out;
-    for (int i = n - 1; i >= 0; --i) out.push_back(char(v >> (8 * i)));
-    return out;
-  };
-  auto tag = [&](uint8_t type, uint32_t ts, const std::string& data) {
-    return std::string(1, char(type)) + be(uint32_t(data.size()), 3) + be(ts & 0xFFFFFF, 3) +
-           std::string(1, char(ts >> 24)) + be(0, 3) + data + be(uint32_t(data.size()) + 11, 4);
-  };
-  const std::string head = std::string("FLV\x01\x05", 5) + be(9, 4) + be(0, 4) + tag(9, 0, kKey) +
-                           tag(8, 10, "snd") + tag(9, 1000, kKey);
-  const std::string oldTail = tag(8, 1010, std::string(300, 's')) + tag(9, 1040, kInter) + "partial";
+  const std::string head = std::string("FLV\x01\x05", 5) + Be(9, 4) + Be(0, 4) +
+                           FlvTag(9, 0, kKey) + FlvTag(8, 10, "snd") + FlvTag(9, 1000, kKey);
+  const std::string oldTail =
+      FlvTag(8, 1010, std::string(300, 's')) + FlvTag(9, 1040, kInter) + "partial";
   sandbox.WriteFile("clip.flv", head + oldTail);
 
   RtmpScriptServer server;
@@ -162,7 +157,7 @@ TEST_F(RtmpAttempt, ContinuingCutsTheOldTailOff) {
   server.Join();
   // No duration, and the connection dropped: broken off, to be continued.
   EXPECT_EQ(result, ATTEMPT_BROKEN);
-  EXPECT_EQ(sandbox.ReadFile("clip.flv"), head + tag(9, 1050, kInter));
+  EXPECT_EQ(sandbox.ReadFile("clip.flv"), head + FlvTag(9, 1050, kInter));
 }
 
 // A stream the server does not have, or ends before any media: a failure the
@@ -321,18 +316,9 @@ TEST_F(RtmpAttempt, MetadataNumbersOutOfRangeAreClamped) {
 // A resumed attempt's first speed counts what came in, not the file it
 // continues.
 TEST_F(RtmpAttempt, FirstSpeedOfAResumedAttemptCountsOnlyNewBytes) {
-  auto be = [](uint32_t v, int n) {
-    std::string out;
-    for (int i = n - 1; i >= 0; --i) out.push_back(char(v >> (8 * i)));
-    return out;
-  };
-  auto tag = [&](uint8_t type, uint32_t ts, const std::string& data) {
-    return std::string(1, char(type)) + be(uint32_t(data.size()), 3) + be(ts & 0xFFFFFF, 3) +
-           std::string(1, char(ts >> 24)) + be(0, 3) + data + be(uint32_t(data.size()) + 11, 4);
-  };
   const std::string big = std::string("\x27\x01\x00\x00\x00", 5) + std::string(8 << 20, 'o');
-  sandbox.WriteFile("clip.flv", std::string("FLV\x01\x05", 5) + be(9, 4) + be(0, 4) +
-                                    tag(9, 0, kKey) + tag(9, 40, big) + tag(9, 1000, kKey));
+  sandbox.WriteFile("clip.flv", std::string("FLV\x01\x05", 5) + Be(9, 4) + Be(0, 4) +
+                                    FlvTag(9, 0, kKey) + FlvTag(9, 40, big) + FlvTag(9, 1000, kKey));
   RtmpScriptServer server;
   server.Run([&](RtmpScriptConn& conn) {
     if (!conn.Accept() || !conn.AnswerUntilPlay()) return;
