@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/shell/dialogs/dialog_layout.h"
+#include "app/shell/frame_hooks.h"
 
 std::optional<CloseChoice> CDlgActionWhenClose::Ask(int presetAction, QWidget* parent) {
   CDlgActionWhenClose dialog(presetAction, parent);
@@ -33,12 +34,9 @@ CDlgActionWhenClose::CDlgActionWhenClose(int presetAction, QWidget* parent) : QD
   layout->addSpacing(6);
   layout->addWidget(doNotAsk_);
   layout->addWidget(MakeOkCancel(this));
-  (presetAction == kCloseToTray ? tray_ : close_)->setChecked(true);
+  (presetAction == shell::kCloseToTray ? tray_ : close_)->setChecked(true);
 }
 
 CloseChoice CDlgActionWhenClose::Choice() const {
-  CloseChoice choice;
-  choice.action = close_->isChecked() ? kCloseExit : kCloseToTray;
-  choice.doNotAskAgain = doNotAsk_->isChecked();
-  return choice;
+  return {close_->isChecked() ? shell::kCloseProgram : shell::kCloseToTray, doNotAsk_->isChecked()};
 }

@@ -5,7 +5,11 @@
 
 #include <optional>
 
-#include "app/shell/dialogs/close_action.h"
+
+struct CloseChoice {
+  int action;  // shell::kCloseToTray or shell::kCloseProgram
+  bool doNotAskAgain;
+};
 
 class QCheckBox;
 class QRadioButton;
