@@ -180,9 +180,8 @@ TEST(DlgMessageBoxSink, ProgramMessagesUseTheBoxFromAnyThread) {
   answerer.start(10);
   std::future<int> answer =
       std::async(std::launch::async, [] { return platform::ShowMessageBox("", "Failed.", 0x10); });
-  for (int i = 0; i < 1000 && answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready; ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
+  auto answered = [&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; };
+  EXPECT_TRUE(QTest::qWaitFor(answered, 10000));
   answerer.stop();
   platform::SetMessageBoxSink(nullptr);
   ASSERT_EQ(answer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
