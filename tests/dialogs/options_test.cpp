@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/dialogs/dialog_messages.h"
+#include "app/shell/frame_hooks.h"
 #include "app/shell/dialogs/dlg_options_general.h"
 #include "app/shell/dialogs/dlg_options_monitor.h"
 #include "app/shell/dialogs/dlg_options_prompt.h"
@@ -175,7 +175,7 @@ TEST(OptionDlg, OkWritesThePagesAndTellsTheFrame) {
   EXPECT_EQ(f.settings.ClosePopWndWay, 0);
   EXPECT_EQ(f.settings.ClosePopWndSeconds, 90);
   EXPECT_EQ(f.settings.MediaTypeOn[0], 0);
-  EXPECT_EQ(f.frame.posted, (std::vector<PostedMessage>{{UM_OPTIONS_CLOSED, 0, 0}}));
+  EXPECT_EQ(f.frame.posted, (std::vector<PostedMessage>{{shell::UM_OPTIONS_CLOSED, 0, 0}}));
 }
 
 TEST(OptionDlg, CancelChangesNothing) {

@@ -9,13 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shell/dialogs/dialog_messages.h"
+#include "app/shell/frame_hooks.h"
 #include "app/shell/dialogs/dlg_about.h"
 #include "app/shell/dialogs/dlg_action_when_close.h"
 #include "app/shell/dialogs/dlg_task_existed.h"
 #include "app/shell/dialogs/dlg_tutorial.h"
 #include "app/shell/dialogs/msg_box_dlg.h"
-#include "app/shell/frame_hooks.h"
 #include "tests/dialogs/dialog_test_support.h"
 
 namespace {
@@ -74,7 +73,7 @@ TEST(DlgTaskExisted, EachButtonPostsOnceAndTheDialogCloses) {
   struct Case {
     const char* button;
     uint32_t message;
-  } cases[] = {{"1075", UM_DOWNLOAD_AGAIN}, {"1111", UM_SHOW_TASK}};
+  } cases[] = {{"1075", shell::UM_DOWNLOAD_AGAIN}, {"1111", shell::UM_SHOW_TASK}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button);
     RecordingFrame frame;

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/shell/dialogs/dialog_layout.h"
-#include "app/shell/dialogs/dialog_messages.h"
+#include "app/shell/frame_hooks.h"
 
 CDlgTaskExisted::CDlgTaskExisted(platform::WindowServices* frame, const QString& url,
                                  int32_t taskIndex, QWidget* parent, int closeDelayMs)
@@ -37,8 +37,8 @@ CDlgTaskExisted::CDlgTaskExisted(platform::WindowServices* frame, const QString&
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  connect(again_, &QPushButton::clicked, this, [this] { Answer(UM_DOWNLOAD_AGAIN); });
-  connect(check_, &QPushButton::clicked, this, [this] { Answer(UM_SHOW_TASK); });
+  connect(again_, &QPushButton::clicked, this, [this] { Answer(shell::UM_DOWNLOAD_AGAIN); });
+  connect(check_, &QPushButton::clicked, this, [this] { Answer(shell::UM_SHOW_TASK); });
 }
 
 void CDlgTaskExisted::Answer(uint32_t message) {
@@ -48,9 +48,4 @@ void CDlgTaskExisted::Answer(uint32_t message) {
   check_->setEnabled(false);
   if (frame_) frame_->Post(message, 0, taskIndex_);
   QTimer::singleShot(closeDelayMs_, this, &QDialog::accept);
-}
-
-void TaskExistedDialogRunner::Show(const std::string& url, int32_t existingTaskIndex) {
-  CDlgTaskExisted dialog(frame_, QString::fromStdString(url), existingTaskIndex, parent_);
-  dialog.exec();
 }

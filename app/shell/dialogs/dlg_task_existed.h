@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "core/add_task.h"
 #include "platform/window_services.h"
 
 class QPushButton;
@@ -31,16 +30,4 @@ class CDlgTaskExisted : public QDialog {
   int closeDelayMs_;
   QPushButton* again_;
   QPushButton* check_;
-};
-
-// AddTask's duplicate case, shown modally over `parent`.
-class TaskExistedDialogRunner : public TaskExistedDialog {
- public:
-  TaskExistedDialogRunner(platform::WindowServices* frame, QWidget* parent)
-      : frame_(frame), parent_(parent) {}
-  void Show(const std::string& url, int32_t existingTaskIndex) override;
-
- private:
-  platform::WindowServices* frame_;
-  QWidget* parent_;
 };

@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/shell/dialogs/dialog_layout.h"
-#include "app/shell/dialogs/dialog_messages.h"
+#include "app/shell/frame_hooks.h"
 #include "app/shell/dialogs/dlg_options_general.h"
 #include "app/shell/dialogs/dlg_options_monitor.h"
 #include "app/shell/dialogs/dlg_options_prompt.h"
@@ -49,5 +49,5 @@ void COptionDlg::accept() {
   prompt_->Apply(settings_);
   monitor_->Apply(settings_);
   QDialog::accept();
-  if (frame_) frame_->Post(UM_OPTIONS_CLOSED, 0, 0);
+  if (frame_) frame_->Post(shell::UM_OPTIONS_CLOSED, 0, 0);
 }

@@ -1,0 +1,59 @@
+// Hooks the program's dialogs into the main frame: the message box, the
+// close-action question, the options dialog, the about box, the tutorial,
+// the task-existed notice and the permanent-delete question. main() keeps
+// one DialogFeatures for the life of the frame.
+#pragma once
+
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+#include "app/shell/dialogs/dlg_message_box.h"
+#include "app/shell/dialogs/dlg_tutorial.h"
+#include "app/shell/frame_hooks.h"
+
+class COptionDlg;
+
+class DialogFeatures {
+ public:
+  struct Parts {
+    // Makes the tutorial's movie control (empty: the dialog without a movie).
+    CDlgTutorial::MovieFactory tutorialMovie;
+    // Hands the changed settings to the capture library after "OK" of the
+    // options dialog (empty: nothing to refresh).
+    std::function<void(shell::FrameAccess&)> refreshMonitorLists;
+    // What the autostart entry runs (empty: this program's own file).
+    QString programPath;
+  };
+
+  explicit DialogFeatures(Parts parts);
+  ~DialogFeatures();
+  DialogFeatures(const DialogFeatures&) = delete;
+  DialogFeatures& operator=(const DialogFeatures&) = delete;
+
+  // Fills the dialog slots of `hooks`. A UM_OPTIONS_CLOSED hook that is
+  // there already still runs, after the dialog is forgotten. startMonitor is
+  // wrapped to learn the frame, which the task-existed notice posts to; keep
+  // this the last install that touches it.
+  void Install(shell::FrameHooks& hooks);
+
+  // The program's message box, for platform::SetMessageBoxSink.
+  platform::MessageBoxSink& MessageBox() { return messageBox_; }
+
+  // The open options dialog, or null.
+  COptionDlg* OptionsDialog() const;
+
+ private:
+  class TaskExisted;
+  class DeleteQuestion;
+
+  void OpenOptions(shell::FrameAccess& frame);
+
+  Parts parts_;
+  shell::FrameAccess* frame_ = nullptr;
+  CDlgMessageBoxSink messageBox_;
+  std::unique_ptr<TaskExisted> taskExisted_;
+  std::unique_ptr<DeleteQuestion> deleteQuestion_;
+  QPointer<COptionDlg> options_;
+};
