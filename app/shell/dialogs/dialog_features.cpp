@@ -70,7 +70,6 @@ void DialogFeatures::Install(shell::FrameHooks& hooks) {
                                                                   platform::MessageParam l) {
     options_.clear();
     if (optionsClosed) optionsClosed(frame, w, l);
-    if (parts_.refreshMonitorLists) parts_.refreshMonitorLists(frame);
   };
   hooks.showAbout = [](QWidget* parent) {
     CDlgAbout about(parent);

@@ -20,9 +20,6 @@ class DialogFeatures {
   struct Parts {
     // Makes the tutorial's movie control (empty: the dialog without a movie).
     CDlgTutorial::MovieFactory tutorialMovie;
-    // Hands the changed settings to the capture library after "OK" of the
-    // options dialog (empty: nothing to refresh).
-    std::function<void(shell::FrameAccess&)> refreshMonitorLists;
     // What the autostart entry runs (empty: this program's own file).
     QString programPath;
   };
@@ -33,9 +30,10 @@ class DialogFeatures {
   DialogFeatures& operator=(const DialogFeatures&) = delete;
 
   // Fills the dialog slots of `hooks`. A UM_OPTIONS_CLOSED hook that is
-  // there already still runs, after the dialog is forgotten. startMonitor is
-  // wrapped to learn the frame, which the task-existed notice posts to; keep
-  // this the last install that touches it.
+  // there already (the capture feature refreshes the monitor lists there)
+  // still runs, after the dialog is forgotten. startMonitor is wrapped to
+  // learn the frame, which the task-existed notice posts to: install this
+  // after the features that set startMonitor.
   void Install(shell::FrameHooks& hooks);
 
   // The program's message box, for platform::SetMessageBoxSink.
