@@ -15,6 +15,9 @@
 #include "app/shell/dialogs/dlg_task_existed.h"
 #include "app/shell/dialogs/dlg_tutorial.h"
 #include "app/shell/dialogs/msg_box_dlg.h"
+#include "app/shell/dialogs/tutorial_movie.h"
+#include "flash/flash_control.h"
+#include "flash/movie.h"
 #include "tests/dialogs/dialog_test_support.h"
 
 namespace {
@@ -192,6 +195,21 @@ TEST(DlgAbout, ShowsNameAndVersion) {
   auto buttons = d.findChildren<QPushButton*>();
   ASSERT_EQ(buttons.size(), 1);
   EXPECT_EQ(buttons[0]->text(), QStringLiteral("OK"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TutorialMovie, TheTutorialFromTheProgramFolder) {
+  App();
+  CDlgTutorial d(MakeTutorialMovie);
+  auto* control = qobject_cast<flash::FlashControl*>(d.movie());
+  ASSERT_NE(control, nullptr);
+  EXPECT_EQ(control->ControlId(), 1021);
+  ASSERT_NE(control->CurrentMovie(), nullptr);  // the build puts tutorial.swf beside the program
+  EXPECT_EQ(control->CurrentMovie()->Kind(), QStringLiteral("tutorial"));
+  EXPECT_EQ(control->geometry(), QRect(0, 0, 720, 550));
 }
 
 }  // namespace

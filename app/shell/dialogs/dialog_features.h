@@ -11,6 +11,7 @@
 
 #include "app/shell/dialogs/dlg_message_box.h"
 #include "app/shell/dialogs/dlg_tutorial.h"
+#include "app/shell/dialogs/tutorial_movie.h"
 #include "app/shell/frame_hooks.h"
 
 class COptionDlg;
@@ -18,8 +19,8 @@ class COptionDlg;
 class DialogFeatures {
  public:
   struct Parts {
-    // Makes the tutorial's movie control (empty: the dialog without a movie).
-    CDlgTutorial::MovieFactory tutorialMovie;
+    // Makes the tutorial's movie control.
+    CDlgTutorial::MovieFactory tutorialMovie = MakeTutorialMovie;
     // What the autostart entry runs (empty: this program's own file).
     QString programPath;
   };
