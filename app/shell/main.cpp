@@ -4,6 +4,7 @@
 #include <clocale>
 #include <string>
 
+#include "app/shell/dialogs/dialog_features.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
 
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
   ui::ApplyStyle(qapp);
 
   shell::FrameHooks hooks;
+  // Installed after the features that set startMonitor, which it wraps.
+  DialogFeatures dialogs({});
+  dialogs.Install(hooks);
   CTamborelApp app;
   if (!app.InitInstance(arguments, hooks)) return 0;
   const int rc = QApplication::exec();

@@ -23,7 +23,6 @@
 
 namespace {
 
-using dialogtest::App;
 using dialogtest::PostedMessage;
 using dialogtest::RecordingFrame;
 using dialogtest::WhenModalShows;
@@ -60,7 +59,7 @@ void Deliver(shell::FrameHooks& hooks, FakeFrame& frame) {
 }
 
 TEST(DialogFeatures, OptionsOpenOnceAndOkReachesTheMonitorRefresh) {
-  App();
+  testsupport::OffscreenApp();
   testsupport::Sandbox box;
   testsupport::ScopedEnv config("XDG_CONFIG_HOME", box.dir().c_str());
   FakeFrame frame;
@@ -102,7 +101,7 @@ TEST(DialogFeatures, OptionsOpenOnceAndOkReachesTheMonitorRefresh) {
 }
 
 TEST(DialogFeatures, CloseQuestionAnswersTheFrame) {
-  App();
+  testsupport::OffscreenApp();
   shell::FrameHooks hooks;
   DialogFeatures features({});
   features.Install(hooks);
@@ -114,7 +113,7 @@ TEST(DialogFeatures, CloseQuestionAnswersTheFrame) {
   } cases[] = {{true, true, -1, false}, {false, false, shell::kCloseToTray, false},
                {false, true, shell::kCloseToTray, true}};
   for (const Case& c : cases) {
-    WhenModalShows([&c](QWidget* w) {
+    auto modal = WhenModalShows([&c](QWidget* w) {
       auto* d = static_cast<CDlgActionWhenClose*>(w);
       if (c.tick) d->doNotAskBox()->click();
       if (c.cancel) d->reject(); else d->accept();
@@ -126,7 +125,7 @@ TEST(DialogFeatures, CloseQuestionAnswersTheFrame) {
 }
 
 TEST(DialogFeatures, TaskExistedPostsToTheFrame) {
-  App();
+  testsupport::OffscreenApp();
   FakeFrame frame;
   shell::FrameHooks hooks;
   bool earlierStart = false;
@@ -136,13 +135,13 @@ TEST(DialogFeatures, TaskExistedPostsToTheFrame) {
   hooks.startMonitor(frame);
   EXPECT_TRUE(earlierStart);
   ASSERT_NE(hooks.taskExisted, nullptr);
-  WhenModalShows([](QWidget* w) { static_cast<CDlgTaskExisted*>(w)->checkButton()->click(); });
+  auto modal = WhenModalShows([](QWidget* w) { static_cast<CDlgTaskExisted*>(w)->checkButton()->click(); });
   hooks.taskExisted->Show("http://a.example/v.flv", 5);
   EXPECT_EQ(frame.services.posted, (std::vector<PostedMessage>{{shell::UM_SHOW_TASK, 0, 5}}));
 }
 
 TEST(DialogFeatures, DeleteQuestion) {
-  App();
+  testsupport::OffscreenApp();
   shell::FrameHooks hooks;
   DialogFeatures features({});
   features.Install(hooks);
@@ -154,7 +153,7 @@ TEST(DialogFeatures, DeleteQuestion) {
     bool files;
   } cases[] = {{false, true, true, true}, {true, true, true, false}, {false, false, false, false}};
   for (const Case& c : cases) {
-    WhenModalShows([&c](QWidget* w) {
+    auto modal = WhenModalShows([&c](QWidget* w) {
       auto* d = static_cast<CMsgBoxDlg*>(w);
       if (c.untick) d->deleteFilesBox()->click();
       if (c.ok) d->accept(); else d->reject();

@@ -17,7 +17,6 @@
 
 namespace {
 
-using dialogtest::App;
 using dialogtest::WhenModalShows;
 
 QStringList Labels(const CDlgMessageBox& box) {
@@ -27,7 +26,7 @@ QStringList Labels(const CDlgMessageBox& box) {
 }
 
 TEST(DlgMessageBox, EachButtonSetAnswersWithItsButtons) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     uint32_t style;
     QStringList labels;
@@ -45,7 +44,7 @@ TEST(DlgMessageBox, EachButtonSetAnswersWithItsButtons) {
     CDlgMessageBox box(QStringLiteral("text"), QStringLiteral("Message"), c.style);
     EXPECT_EQ(Labels(box), c.labels);
     for (size_t i = 0; i < c.results.size(); ++i) {
-      WhenModalShows([i](QWidget* w) {
+      auto modal = WhenModalShows([i](QWidget* w) {
         static_cast<CDlgMessageBox*>(w)->buttons()[i]->click();
       });
       EXPECT_EQ(CDlgMessageBox::Run(QStringLiteral("text"), QStringLiteral("Message"), c.style),
@@ -55,11 +54,11 @@ TEST(DlgMessageBox, EachButtonSetAnswersWithItsButtons) {
 }
 
 TEST(DlgMessageBox, NothingToShowAnswersZeroWithoutABox) {
-  App();
+  testsupport::OffscreenApp();
   for (uint32_t style : {0x2u, 0x7u, 0x8u, 0xFu, 0x27u}) {
     SCOPED_TRACE(style);
     bool anyShown = false;
-    WhenModalShows([&](QWidget*) { anyShown = true; });
+    auto modal = WhenModalShows([&](QWidget*) { anyShown = true; });
     EXPECT_EQ(CDlgMessageBox::Run(QStringLiteral("text"), QString(), style), 0);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -69,7 +68,7 @@ TEST(DlgMessageBox, NothingToShowAnswersZeroWithoutABox) {
 }
 
 TEST(DlgMessageBox, ButtonsEndTheRowAt440) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     uint32_t style;
     std::vector<int> lefts;
@@ -86,7 +85,7 @@ TEST(DlgMessageBox, ButtonsEndTheRowAt440) {
 }
 
 TEST(DlgMessageBox, IconAndTextPlaces) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     uint32_t style;
     int icon;  // QStyle::StandardPixmap, or -1 for none
@@ -118,7 +117,7 @@ TEST(DlgMessageBox, IconAndTextPlaces) {
 }
 
 TEST(DlgMessageBox, EscapeClosesOnlyBoxesWithCancel) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     uint32_t style;
     bool closes;
@@ -126,7 +125,7 @@ TEST(DlgMessageBox, EscapeClosesOnlyBoxesWithCancel) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.style);
     bool stillOpen = false;
-    WhenModalShows([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }, &stillOpen);
+    auto modal = WhenModalShows([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }, &stillOpen);
     int answer = CDlgMessageBox::Run(QStringLiteral("Sure?"), QStringLiteral("Confirm"), c.style);
     EXPECT_EQ(stillOpen, !c.closes);
     if (c.closes) {
@@ -136,7 +135,7 @@ TEST(DlgMessageBox, EscapeClosesOnlyBoxesWithCancel) {
 }
 
 TEST(DlgMessageBox, EmptyCaptionIsError) {
-  App();
+  testsupport::OffscreenApp();
   CDlgMessageBox untitled(QStringLiteral("text"), QString(), 0x10);
   EXPECT_EQ(untitled.windowTitle(), QStringLiteral("Error"));
   CDlgMessageBox titled(QStringLiteral("text"), QStringLiteral("Warning"), 0x30);
@@ -144,9 +143,9 @@ TEST(DlgMessageBox, EmptyCaptionIsError) {
 }
 
 TEST(DlgMessageBox, FirstButtonHasTheFocus) {
-  App();
+  testsupport::OffscreenApp();
   bool focused = false;
-  WhenModalShows([&](QWidget* w) {
+  auto modal = WhenModalShows([&](QWidget* w) {
     auto* box = static_cast<CDlgMessageBox*>(w);
     focused = box->focusWidget() == box->buttons().front();
     QTest::keyClick(box, Qt::Key_Return);
@@ -157,11 +156,11 @@ TEST(DlgMessageBox, FirstButtonHasTheFocus) {
 }
 
 TEST(DlgMessageBoxSink, ProgramMessagesUseTheBoxFromAnyThread) {
-  App();
+  testsupport::OffscreenApp();
   CDlgMessageBoxSink sink;
   platform::SetMessageBoxSink(&sink);
   QString caption;
-  WhenModalShows([&](QWidget* w) {
+  auto modal = WhenModalShows([&](QWidget* w) {
     caption = w->windowTitle();
     static_cast<CDlgMessageBox*>(w)->buttons()[1]->click();
   });

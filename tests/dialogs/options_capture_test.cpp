@@ -11,8 +11,7 @@
 
 namespace {
 
-using dialogtest::App;
-using dialogtest::RecordingMessageBoxes;
+using testsupport::RecordingMessageBoxes;
 
 struct Row {
   std::string text;
@@ -36,7 +35,7 @@ Settings DefaultSettings() {
 }
 
 TEST(DlgOptionsCapture, ShowsTheBrowserList) {
-  App();
+  testsupport::OffscreenApp();
   Settings s = DefaultSettings();
   CDlgOptionsCapture d(s);
   EXPECT_EQ(d.windowTitle(), QStringLiteral("Monitored programs"));
@@ -49,7 +48,7 @@ TEST(DlgOptionsCapture, ShowsTheBrowserList) {
 }
 
 TEST(DlgOptionsCapture, AddingAProgram) {
-  App();
+  testsupport::OffscreenApp();
   Settings s = DefaultSettings();
   CDlgOptionsCapture d(s);
   d.SetProgramPicker([](QWidget*) { return QStringLiteral("/opt/X/Browser.EXE"); });
@@ -82,7 +81,7 @@ TEST(DlgOptionsCapture, AddingAProgram) {
 }
 
 TEST(DlgOptionsCapture, ChromeIsRefused) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     const char* path;
     bool refused;
@@ -96,17 +95,15 @@ TEST(DlgOptionsCapture, ChromeIsRefused) {
     d.AddProgram(QString::fromLatin1(c.path));
     EXPECT_EQ(d.list()->count(), c.refused ? 5 : 6);
     if (c.refused) {
-      ASSERT_EQ(boxes.shown.size(), 1u);
-      EXPECT_EQ(boxes.shown[0].caption, "message");
-      EXPECT_EQ(boxes.shown[0].text, "Sorry, we do not support chrome now.");
+      EXPECT_EQ(boxes.texts, std::vector<std::string>{"message: Sorry, we do not support chrome now."});
     } else {
-      EXPECT_TRUE(boxes.shown.empty());
+      EXPECT_TRUE(boxes.texts.empty());
     }
   }
 }
 
 TEST(DlgOptionsCapture, BuiltInBrowsersCannotBeRemoved) {
-  App();
+  testsupport::OffscreenApp();
   Settings s = DefaultSettings();
   s.Browsers.push_back({"FIREFOX.EXE", 1});  // a built-in under another case
   CDlgOptionsCapture d(s);
@@ -127,7 +124,7 @@ TEST(DlgOptionsCapture, BuiltInBrowsersCannotBeRemoved) {
 }
 
 TEST(DlgOptionsCapture, OkTellsOfNextTimeOnlyWhenTheMonitoredSetChanged) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     const char* name;
     std::function<void(CDlgOptionsCapture&)> edit;
@@ -162,12 +159,11 @@ TEST(DlgOptionsCapture, OkTellsOfNextTimeOnlyWhenTheMonitoredSetChanged) {
     std::vector<Row> shown = Rows(d);
     d.accept();
     if (c.notice) {
-      ASSERT_EQ(boxes.shown.size(), 1u);
-      EXPECT_EQ(boxes.shown[0].caption, "Confirm");
-      EXPECT_EQ(boxes.shown[0].text, "The changes will take effect next time your start Tamborel.");
-      EXPECT_EQ(boxes.shown[0].style, platform::MB_ICONINFORMATION);
+      EXPECT_EQ(boxes.texts, std::vector<std::string>{
+                                 "Confirm: The changes will take effect next time your start Tamborel."});
+      EXPECT_EQ(boxes.styles, std::vector<uint32_t>{platform::MB_ICONINFORMATION});
     } else {
-      EXPECT_TRUE(boxes.shown.empty());
+      EXPECT_TRUE(boxes.texts.empty());
     }
     // The settings hold the rows, names without the leading blank.
     ASSERT_EQ(s.Browsers.size(), shown.size());
@@ -179,7 +175,7 @@ TEST(DlgOptionsCapture, OkTellsOfNextTimeOnlyWhenTheMonitoredSetChanged) {
 }
 
 TEST(DlgOptionsCapture, CancelKeepsTheList) {
-  App();
+  testsupport::OffscreenApp();
   RecordingMessageBoxes boxes;
   Settings s = DefaultSettings();
   CDlgOptionsCapture d(s);
@@ -188,7 +184,7 @@ TEST(DlgOptionsCapture, CancelKeepsTheList) {
   d.reject();
   EXPECT_EQ(s.Browsers.size(), 5u);
   EXPECT_EQ(s.Browsers[0].Monitored, 1);
-  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(boxes.texts.empty());
 }
 
 }  // namespace

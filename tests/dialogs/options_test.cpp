@@ -25,15 +25,14 @@
 
 namespace {
 
-using dialogtest::App;
 using dialogtest::PostedMessage;
 using dialogtest::RecordingFrame;
-using dialogtest::RecordingMessageBoxes;
+using testsupport::RecordingMessageBoxes;
 
 // A dialog over its own settings, with the autostart entry kept in a sandbox.
 struct OptionsFixture {
   OptionsFixture() : config("XDG_CONFIG_HOME", box.dir().c_str()) {
-    App();
+    testsupport::OffscreenApp();
     settings.SavePath = "/home/u/Videos/";
   }
   COptionDlg& Open() {
@@ -213,10 +212,9 @@ TEST(OptionDlg, SecondsThatAreNoNumberKeepTheOldValue) {
     EXPECT_EQ(f.settings.ClosePopWndSeconds, c.stored);
     EXPECT_EQ(f.settings.PlaySound, 0);  // the rest of the page is still taken
     if (c.complaint) {
-      ASSERT_EQ(boxes.shown.size(), 1u);
-      EXPECT_EQ(boxes.shown[0].text, "Enter an integer.");
+      EXPECT_EQ(boxes.texts, std::vector<std::string>{"Tamborel: Enter an integer."});
     } else {
-      EXPECT_TRUE(boxes.shown.empty());
+      EXPECT_TRUE(boxes.texts.empty());
     }
   }
 }

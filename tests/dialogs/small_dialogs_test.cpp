@@ -22,7 +22,6 @@
 
 namespace {
 
-using dialogtest::App;
 using dialogtest::PostedMessage;
 using dialogtest::RecordingFrame;
 using dialogtest::WhenModalShows;
@@ -34,7 +33,7 @@ QStringList LabelTexts(const QWidget& w) {
 }
 
 TEST(DlgActionWhenClose, PresetAndAnswers) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     int preset;
     const char* choose;  // object name of the radio button to choose, or null
@@ -52,7 +51,7 @@ TEST(DlgActionWhenClose, PresetAndAnswers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.preset << " " << (c.choose ? c.choose : "-"));
-    WhenModalShows([&c](QWidget* w) {
+    auto modal = WhenModalShows([&c](QWidget* w) {
       auto* d = static_cast<CDlgActionWhenClose*>(w);
       EXPECT_EQ(d->windowTitle(), QStringLiteral("Select your action"));
       EXPECT_EQ(d->trayButton()->isChecked(), c.preset == shell::kCloseToTray);
@@ -72,7 +71,7 @@ TEST(DlgActionWhenClose, PresetAndAnswers) {
 }
 
 TEST(DlgTaskExisted, EachButtonPostsOnceAndTheDialogCloses) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     const char* button;
     uint32_t message;
@@ -103,7 +102,7 @@ TEST(DlgTaskExisted, EachButtonPostsOnceAndTheDialogCloses) {
 }
 
 TEST(DlgTaskExisted, ClosingOtherwisePostsNothing) {
-  App();
+  testsupport::OffscreenApp();
   RecordingFrame frame;
   CDlgTaskExisted d(&frame, QStringLiteral("http://a.example/v.flv"), 7);
   d.show();
@@ -113,7 +112,7 @@ TEST(DlgTaskExisted, ClosingOtherwisePostsNothing) {
 }
 
 TEST(MsgBoxDlg, TheBoxStartsTickedAndOkReturnsIt) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     int clicks;
     bool ok;
@@ -121,7 +120,7 @@ TEST(MsgBoxDlg, TheBoxStartsTickedAndOkReturnsIt) {
   } cases[] = {{0, true, true}, {1, true, false}, {2, true, true}, {0, false, std::nullopt}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.clicks << (c.ok ? " OK" : " Cancel"));
-    WhenModalShows([&c](QWidget* w) {
+    auto modal = WhenModalShows([&c](QWidget* w) {
       auto* d = static_cast<CMsgBoxDlg*>(w);
       EXPECT_EQ(d->windowTitle(), QStringLiteral("Confirm"));
       EXPECT_TRUE(LabelTexts(*d).contains(
@@ -136,7 +135,7 @@ TEST(MsgBoxDlg, TheBoxStartsTickedAndOkReturnsIt) {
 }
 
 TEST(DlgTutorial, TheBoxIsTakenHoweverTheDialogCloses) {
-  App();
+  testsupport::OffscreenApp();
   struct Case {
     const char* name;
     bool tick;
@@ -152,7 +151,7 @@ TEST(DlgTutorial, TheBoxIsTakenHoweverTheDialogCloses) {
     SCOPED_TRACE(c.name);
     QWidget* made = nullptr;
     bool stillOpen = false;
-    WhenModalShows(
+    auto modal = WhenModalShows(
         [&](QWidget* w) {
           auto* d = static_cast<CDlgTutorial*>(w);
           if (c.tick) d->doNotShowBox()->click();
@@ -170,7 +169,7 @@ TEST(DlgTutorial, TheBoxIsTakenHoweverTheDialogCloses) {
 }
 
 TEST(DlgTutorial, Layout) {
-  App();
+  testsupport::OffscreenApp();
   CDlgTutorial d([](QWidget* parent) { return new QWidget(parent); });
   EXPECT_EQ(d.windowTitle(), QStringLiteral("Tamborel Tutorial"));
   EXPECT_EQ(d.size(), QSize(720, 590));
@@ -186,7 +185,7 @@ TEST(DlgTutorial, Layout) {
 }
 
 TEST(DlgAbout, ShowsNameAndVersion) {
-  App();
+  testsupport::OffscreenApp();
   CDlgAbout d;
   EXPECT_EQ(d.windowTitle(), QStringLiteral("About"));
   QStringList texts = LabelTexts(d);
@@ -202,7 +201,7 @@ TEST(DlgAbout, ShowsNameAndVersion) {
 namespace {
 
 TEST(TutorialMovie, TheTutorialFromTheProgramFolder) {
-  App();
+  testsupport::OffscreenApp();
   CDlgTutorial d(MakeTutorialMovie);
   auto* control = qobject_cast<flash::FlashControl*>(d.movie());
   ASSERT_NE(control, nullptr);

@@ -54,6 +54,7 @@ void DialogFeatures::Install(shell::FrameHooks& hooks) {
     if (startMonitor) startMonitor(frame);
   };
 
+  hooks.messageBox = &messageBox_;
   hooks.askCloseAction = [](QWidget* parent, int32_t preset, bool* dontAskAgain) {
     std::optional<CloseChoice> choice = CDlgActionWhenClose::Ask(preset, parent);
     if (!choice) return -1;

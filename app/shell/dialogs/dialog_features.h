@@ -1,7 +1,8 @@
-// Hooks the program's dialogs into the main frame: the message box, the
-// close-action question, the options dialog, the about box, the tutorial,
-// the task-existed notice and the permanent-delete question. main() keeps
-// one DialogFeatures for the life of the frame.
+// Hooks the program's dialogs into the main frame: the message box (which
+// the application installs as the program's one), the close-action
+// question, the options dialog, the about box, the tutorial, the
+// task-existed notice and the permanent-delete question. main() keeps one
+// DialogFeatures for the life of the frame.
 #pragma once
 
 #include <QPointer>
@@ -36,9 +37,6 @@ class DialogFeatures {
   // learn the frame, which the task-existed notice posts to: install this
   // after the features that set startMonitor.
   void Install(shell::FrameHooks& hooks);
-
-  // The program's message box, for platform::SetMessageBoxSink.
-  platform::MessageBoxSink& MessageBox() { return messageBox_; }
 
   // The open options dialog, or null.
   COptionDlg* OptionsDialog() const;
