@@ -4,6 +4,7 @@
 #include <clocale>
 #include <string>
 
+#include "app/capture/capture_feature.h"
 #include "app/shell/dialogs/dialog_features.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   ui::ApplyStyle(qapp);
 
   shell::FrameHooks hooks;
+  capture::CaptureFeature capture;  // outlives the frame: the bridge tears down after it
+  capture.Install(hooks);
   // Installed after the features that set startMonitor, which it wraps.
   DialogFeatures dialogs({});
   dialogs.Install(hooks);
