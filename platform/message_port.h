@@ -19,6 +19,8 @@ using WindowHandle = uint32_t;
 // $XDG_RUNTIME_DIR, or /tmp/tamborel-runtime-<uid> created 0700; empty when
 // the folder exists but is not a real folder of this user with mode 0700.
 std::string RuntimeFolder();
+// The socket of a window's port; empty when there is no usable runtime folder.
+std::string MessagePortPath(WindowHandle window);
 
 class MessagePort {
  public:
@@ -40,8 +42,8 @@ class MessagePort {
 
 // Queues a message for the window; false when no such window answers.
 bool PostWindowMessage(WindowHandle window, uint32_t msg, MessageParam wParam, MessageParam lParam);
-// Delivers the message and waits until the window has handled it (or
-// timeoutMs passed); false when no such window answers.
+// Delivers the message and waits until the window has taken it into its
+// queue (or timeoutMs passed); false when no such window answers.
 bool SendWindowMessage(WindowHandle window, uint32_t msg, MessageParam wParam, MessageParam lParam,
                        int timeoutMs = 5000);
 // True when a window with this handle accepts connections.

@@ -27,6 +27,10 @@ class SharedMemory {
   void Close();
   // Removes the name; mapped views stay valid until closed.
   static bool Unlink(const std::string& name);
+  // Copies the first `size` bytes of an existing block of this user into
+  // `out` without mapping it, so a writer that shrinks the block meanwhile
+  // cannot fault the reader; false when missing, shorter, or not ours.
+  static bool ReadCopy(const std::string& name, void* out, size_t size);
 
   uint8_t* Data() const { return data_; }
   size_t Size() const { return size_; }
