@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/capture/popups/popup_messages.h"
+#include "app/shell/frame_hooks.h"
 #include "app/capture/popups/skin_button.h"
 #include "flash/invoke_request.h"
 #include "flash/shockwave_flash.h"
@@ -55,17 +55,17 @@ CPopWndDlg::CPopWndDlg(const QString& programDir)
 
   connect(close_, &QAbstractButton::clicked, this, [this] { CloseNow(); });
   connect(download_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(popup_msg::UM_CAPTURE_ADD, Self(), request_.id);
+    PostToMainWindow(shell::UM_CAPTURE_ADD, Self(), request_.id);
     CloseAfter(kCloseAfterActionMs);
   });
   connect(downloadAgain_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(popup_msg::UM_DOWNLOAD_AGAIN, Self(), request_.id);
+    PostToMainWindow(shell::UM_DOWNLOAD_AGAIN, Self(), request_.id);
     downloadAgain_->setEnabled(false);
     check_->setEnabled(false);
     CloseAfter(kCloseAfterActionMs);
   });
   connect(check_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(popup_msg::UM_SHOW_TASK, Self(), request_.id);
+    PostToMainWindow(shell::UM_SHOW_TASK, Self(), request_.id);
     downloadAgain_->setEnabled(false);
     check_->setEnabled(false);
     CloseAfter(kCloseAfterActionMs);
@@ -149,10 +149,10 @@ void CPopWndDlg::OnMovieCommand(const QString& command, const QString& args) {
 void CPopWndDlg::TakeThumbnail() {
   if (!request_.mainWindow) return;
   auto* picture = new QImage(flash_->grab().toImage());
-  request_.mainWindow->Post(popup_msg::UM_POPUP_THUMBNAIL, request_.id, reinterpret_cast<platform::MessageParam>(picture));
+  request_.mainWindow->Post(shell::UM_POPUP_THUMBNAIL, request_.id, reinterpret_cast<platform::MessageParam>(picture));
 }
 
-void CPopWndDlg::OnGone() { PostToMainWindow(popup_msg::UM_POPUP_CLOSED, request_.id, 0); }
+void CPopWndDlg::OnGone() { PostToMainWindow(shell::UM_POPUP_CLOSED, request_.id, 0); }
 
 void CPopWndDlg::OnReset() {
   thumbnailTimer_.stop();

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "app/capture/popups/popup_messages.h"
+#include "app/shell/frame_hooks.h"
 #include "app/capture/popups/popup_texts.h"
 #include "app/capture/popups/skin_button.h"
 
@@ -27,7 +27,7 @@ CPopWndFinishDlg::CPopWndFinishDlg(const QString& programDir) : PopupWindow(kCom
 
   connect(close_, &QAbstractButton::clicked, this, [this] { CloseNow(); });
   connect(openFolder_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(popup_msg::UM_OPEN_TASK_FOLDER, reinterpret_cast<platform::MessageParam>(this), request_.id);
+    PostToMainWindow(shell::UM_OPEN_TASK_FOLDER, reinterpret_cast<platform::MessageParam>(this), request_.id);
     CloseAfter(kCloseAfterActionMs);
   });
 }

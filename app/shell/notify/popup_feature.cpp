@@ -1,0 +1,109 @@
+#include "app/shell/notify/popup_feature.h"
+
+#include <QImage>
+
+#include <utility>
+
+#include "app/capture/popups/ccaptrue_history.h"
+#include "app/capture/popups/cpopwnd_dlg.h"
+#include "app/shell/notify/cpopwnd_finish_dlg.h"
+#include "app/shell/notify/cvideo_player_view.h"
+#include "core/data_model.h"
+
+namespace {
+
+template <typename Popup>
+std::vector<std::unique_ptr<Popup>> MakePool(const QString& programDir) {
+  std::vector<std::unique_ptr<Popup>> pool;
+  for (int i = 0; i < PopupStack::kPoolSize; ++i) pool.push_back(std::make_unique<Popup>(programDir));
+  return pool;
+}
+
+template <typename Popup>
+std::vector<PopupBase*> Raw(const std::vector<std::unique_ptr<Popup>>& pool) {
+  std::vector<PopupBase*> raw;
+  for (const auto& p : pool) raw.push_back(p.get());
+  return raw;
+}
+
+// Runs what was in the slot before, then `mine`.
+template <typename Slot, typename Mine>
+void Chain(Slot& slot, Mine mine) {
+  slot = [before = std::move(slot), mine = std::move(mine)](auto&&... args) {
+    if (before) before(args...);
+    mine(args...);
+  };
+}
+
+}  // namespace
+
+PopupFeature::PopupFeature(shell::FrameAccess& frame, const QString& programDir, const PopupScreen& screen)
+    : frame_(frame),
+      programDir_(programDir),
+      capturePopups_(MakePool<CPopWndDlg>(programDir)),
+      completionPopups_(MakePool<CPopWndFinishDlg>(programDir)),
+      stack_(screen, Raw(capturePopups_), Raw(completionPopups_)),
+      center_(frame.AppSettings(), stack_,
+              [&frame](const std::string& address) { return frame.Model().FindTaskByUrl(address) != nullptr; }),
+      // The frame queues the media-information lookup itself.
+      notifier_(frame.AppSettings(), frame.Model(), center_, &frame.Services(), nullptr) {}
+
+PopupFeature::~PopupFeature() {
+  if (history_) delete history_.data();
+}
+
+void PopupFeature::Install(shell::FrameHooks& hooks) {
+  Chain(hooks.popupPass, [this](shell::FrameAccess&) { center_.Tick(); });
+  Chain(hooks.completionNotice, [this](shell::FrameAccess&, int32_t taskIndex) { notifier_.OnTaskCompleted(taskIndex); });
+  Chain(hooks.openCaptureHistory, [this](shell::FrameAccess&) { OpenHistory(); });
+  Chain(hooks.releaseCapture, [this](shell::FrameAccess&) { ClosePopupsAndHistory(); });
+  Chain(hooks.messages[shell::UM_POPUP_CLOSED],
+        [this](shell::FrameAccess&, platform::MessageParam wParam, platform::MessageParam) {
+          OnPopupClosed(static_cast<int32_t>(wParam));
+        });
+  Chain(hooks.messages[shell::UM_POPUP_THUMBNAIL],
+        [this](shell::FrameAccess&, platform::MessageParam wParam, platform::MessageParam lParam) {
+          OnPopupThumbnail(static_cast<int32_t>(wParam), reinterpret_cast<QImage*>(lParam));
+        });
+  // One pane: whoever made one first keeps it.
+  if (!hooks.createPreviewPane) {
+    hooks.createPreviewPane = [this](shell::FrameAccess&, QWidget* parent) -> QWidget* {
+      preview_ = new CVideoPlayerView(programDir_, parent);
+      return preview_;
+    };
+  }
+  Chain(hooks.previewFile, [this](shell::FrameAccess&, const std::string& path, int32_t taskIndex) {
+    if (preview_) preview_->PreviewFile(path, taskIndex);
+  });
+}
+
+void PopupFeature::OpenHistory() {
+  if (!history_) history_ = new CCaptrueHistory(this, nullptr);
+  history_->show();
+  history_->raise();
+  history_->activateWindow();
+}
+
+void PopupFeature::ClosePopupsAndHistory() {
+  if (history_) history_->close();
+}
+
+void PopupFeature::OnPopupThumbnail(int32_t captureId, QImage* picture) {
+  std::unique_ptr<QImage> owned(picture);
+  if (owned && source_) source_->SetThumbnail(captureId, *owned);
+}
+
+void PopupFeature::AttachHistory(std::vector<CaptureHistoryRow>& rows) {
+  rows.clear();
+  if (source_) source_->CopyHistory(rows);
+}
+
+void PopupFeature::DownloadCapture(int32_t captureId) {
+  if (source_) source_->DownloadCapture(captureId);
+  center_.RemoveQueuedCapture(captureId);
+}
+
+void PopupFeature::ClearHistory() {
+  if (source_) source_->ClearHistory();
+  center_.ClearCaptures();
+}

@@ -1,0 +1,78 @@
+// The popups, the capture history dialog and the preview pane, hooked into
+// the main frame: the two pools of popup windows, their stack and queues,
+// the frame's timer-3 pass, the completion notice and PreviewFile.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+#include "app/capture/popups/capture_history_row.h"
+#include "app/capture/popups/popup_center.h"
+#include "app/capture/popups/popup_stack.h"
+#include "app/shell/frame_hooks.h"
+#include "app/shell/notify/completion_notifier.h"
+
+class CCaptrueHistory;
+class CPopWndDlg;
+class CPopWndFinishDlg;
+class CVideoPlayerView;
+
+// The capture history as its owner (the intake) lends it to the dialog.
+class CaptureHistorySource {
+ public:
+  virtual ~CaptureHistorySource() = default;
+  // The records, oldest first.
+  virtual void CopyHistory(std::vector<CaptureHistoryRow>& rows) = 0;
+  // Adds the record as a task; it leaves the history when a task was added.
+  virtual void DownloadCapture(int32_t captureId) = 0;
+  // Forgets every record.
+  virtual void ClearHistory() = 0;
+  // The newest record with that identifier takes the picture; false when
+  // there is none.
+  virtual bool SetThumbnail(int32_t captureId, const QImage& picture) = 0;
+};
+
+class PopupFeature : private CaptureHistoryFrame {
+ public:
+  // `screen`: where the popups stack (PrimaryPopupScreen() in the program).
+  PopupFeature(shell::FrameAccess& frame, const QString& programDir, const PopupScreen& screen);
+  ~PopupFeature() override;
+
+  // Fills the frame's popup, preview, completion and history slots; slots
+  // already filled by others are kept and run first.
+  void Install(shell::FrameHooks& hooks);
+  // The history owner; until one is set the dialog shows an empty list.
+  void SetHistorySource(CaptureHistorySource* source) { source_ = source; }
+
+  PopupCenter& Center() { return center_; }
+  PopupStack& Stack() { return stack_; }
+  CompletionNotifier& Notifier() { return notifier_; }
+  CVideoPlayerView* PreviewPane() const { return preview_; }
+  CCaptrueHistory* HistoryDialog() const { return history_; }
+  void OpenHistory();
+  void ClosePopupsAndHistory();
+
+  // Frame message handlers.
+  void OnPopupClosed(int32_t requestId) { center_.OnPopupClosed(requestId); }
+  // Takes ownership of `picture`.
+  void OnPopupThumbnail(int32_t captureId, QImage* picture);
+
+ private:
+  void AttachHistory(std::vector<CaptureHistoryRow>& rows) override;
+  void DownloadCapture(int32_t captureId) override;
+  void ClearHistory() override;
+
+  shell::FrameAccess& frame_;
+  QString programDir_;
+  std::vector<std::unique_ptr<CPopWndDlg>> capturePopups_;
+  std::vector<std::unique_ptr<CPopWndFinishDlg>> completionPopups_;
+  PopupStack stack_;
+  PopupCenter center_;
+  CompletionNotifier notifier_;
+  CaptureHistorySource* source_ = nullptr;
+  QPointer<CCaptrueHistory> history_;
+  CVideoPlayerView* preview_ = nullptr;  // owned by the frame's splitter
+};
