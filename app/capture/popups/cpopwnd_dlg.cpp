@@ -55,17 +55,17 @@ CPopWndDlg::CPopWndDlg(const QString& programDir)
 
   connect(close_, &QAbstractButton::clicked, this, [this] { CloseNow(); });
   connect(download_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(shell::UM_CAPTURE_ADD, Self(), request_.id);
+    PostToMainWindow(shell::UM_CAPTURE_ADD, AskerParam(), request_.id);
     CloseAfter(kCloseAfterActionMs);
   });
   connect(downloadAgain_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(shell::UM_DOWNLOAD_AGAIN, Self(), request_.id);
+    PostToMainWindow(shell::UM_DOWNLOAD_AGAIN, AskerParam(), request_.id);
     downloadAgain_->setEnabled(false);
     check_->setEnabled(false);
     CloseAfter(kCloseAfterActionMs);
   });
   connect(check_, &QAbstractButton::clicked, this, [this] {
-    PostToMainWindow(shell::UM_SHOW_TASK, Self(), request_.id);
+    PostToMainWindow(shell::UM_SHOW_TASK, AskerParam(), request_.id);
     downloadAgain_->setEnabled(false);
     check_->setEnabled(false);
     CloseAfter(kCloseAfterActionMs);
@@ -148,8 +148,21 @@ void CPopWndDlg::OnMovieCommand(const QString& command, const QString& args) {
 
 void CPopWndDlg::TakeThumbnail() {
   if (!request_.mainWindow) return;
-  auto* picture = new QImage(flash_->grab().toImage());
-  request_.mainWindow->Post(shell::UM_POPUP_THUMBNAIL, request_.id, reinterpret_cast<platform::MessageParam>(picture));
+  constexpr size_t kMaxUnclaimed = 8;
+  if (unclaimed_.size() >= kMaxUnclaimed) unclaimed_.pop_front();
+  unclaimed_.push_back(std::make_unique<QImage>(flash_->grab().toImage()));
+  request_.mainWindow->Post(shell::UM_POPUP_THUMBNAIL, request_.id,
+                            reinterpret_cast<platform::MessageParam>(unclaimed_.back().get()));
+}
+
+std::unique_ptr<QImage> CPopWndDlg::ClaimThumbnail(platform::MessageParam picture) {
+  for (auto it = unclaimed_.begin(); it != unclaimed_.end(); ++it) {
+    if (reinterpret_cast<platform::MessageParam>(it->get()) != picture) continue;
+    std::unique_ptr<QImage> claimed = std::move(*it);
+    unclaimed_.erase(it);
+    return claimed;
+  }
+  return nullptr;
 }
 
 void CPopWndDlg::OnGone() { PostToMainWindow(shell::UM_POPUP_CLOSED, request_.id, 0); }

@@ -2,10 +2,16 @@
 // buttons to download it, download its task again or show that task.
 //
 // Messages to the main window carry the popup as an AskingWindow* in the
-// first parameter; UM_POPUP_THUMBNAIL carries a QImage* the receiver owns.
+// first parameter; UM_POPUP_THUMBNAIL carries a QImage* that stays the
+// popup's until the frame claims it. Message parameters can come from other
+// processes too, so the frame only ever uses pointers a popup vouches for.
 #pragma once
 
+#include <QImage>
 #include <QTimer>
+
+#include <deque>
+#include <memory>
 
 #include "app/capture/popups/popup_texts.h"
 #include "app/capture/popups/popup_window.h"
@@ -26,6 +32,13 @@ class CPopWndDlg : public PopupWindow, public AskingWindow {
 
   // UM_TASK_ADDED from the frame.
   void SendTaskAdded() override;
+  // The first parameter this popup puts in its messages.
+  platform::MessageParam AskerParam() {
+    return reinterpret_cast<platform::MessageParam>(static_cast<AskingWindow*>(this));
+  }
+  // Hands over a picture this popup posted and nobody claimed yet; null for
+  // any other value.
+  std::unique_ptr<QImage> ClaimThumbnail(platform::MessageParam picture);
 
   PreviewMode Mode() const { return mode_; }
   CShockwaveFlash* Flash() const { return flash_; }
@@ -46,7 +59,6 @@ class CPopWndDlg : public PopupWindow, public AskingWindow {
  private:
   void OnMovieCommand(const QString& command, const QString& args);
   void TakeThumbnail();
-  platform::MessageParam Self() { return reinterpret_cast<platform::MessageParam>(static_cast<AskingWindow*>(this)); }
 
   QString programDir_;
   PreviewMode mode_ = PreviewMode::Video;
@@ -58,4 +70,6 @@ class CPopWndDlg : public PopupWindow, public AskingWindow {
   SkinButton* check_;
   SkinButton* close_;
   QTimer thumbnailTimer_;  // timer 1: a foreign movie gets two seconds to draw
+  // Posted and not yet claimed; the oldest go when the frame falls behind.
+  std::deque<std::unique_ptr<QImage>> unclaimed_;
 };

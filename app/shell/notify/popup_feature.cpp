@@ -63,7 +63,7 @@ void PopupFeature::Install(shell::FrameHooks& hooks) {
         });
   Chain(hooks.messages[shell::UM_POPUP_THUMBNAIL],
         [this](shell::FrameAccess&, platform::MessageParam wParam, platform::MessageParam lParam) {
-          OnPopupThumbnail(static_cast<int32_t>(wParam), reinterpret_cast<QImage*>(lParam));
+          OnPopupThumbnail(static_cast<int32_t>(wParam), lParam);
         });
   // One pane: whoever made one first keeps it.
   if (!hooks.createPreviewPane) {
@@ -88,9 +88,23 @@ void PopupFeature::ClosePopupsAndHistory() {
   if (history_) history_->close();
 }
 
-void PopupFeature::OnPopupThumbnail(int32_t captureId, QImage* picture) {
-  std::unique_ptr<QImage> owned(picture);
-  if (owned && source_) source_->SetThumbnail(captureId, *owned);
+void PopupFeature::OnPopupThumbnail(int32_t captureId, platform::MessageParam picture) {
+  for (const auto& popup : capturePopups_) {
+    if (std::unique_ptr<QImage> claimed = popup->ClaimThumbnail(picture)) {
+      if (source_) source_->SetThumbnail(captureId, *claimed);
+      return;
+    }
+  }
+}
+
+bool PopupFeature::SendTaskAdded(platform::MessageParam askingWindow) {
+  for (const auto& popup : capturePopups_) {
+    if (popup->AskerParam() == askingWindow) {
+      popup->SendTaskAdded();
+      return true;
+    }
+  }
+  return false;
 }
 
 void PopupFeature::AttachHistory(std::vector<CaptureHistoryRow>& rows) {

@@ -57,8 +57,11 @@ class PopupFeature : private CaptureHistoryFrame {
 
   // Frame message handlers.
   void OnPopupClosed(int32_t requestId) { center_.OnPopupClosed(requestId); }
-  // Takes ownership of `picture`.
-  void OnPopupThumbnail(int32_t captureId, QImage* picture);
+  // `picture` is only used when one of the popups posted it.
+  void OnPopupThumbnail(int32_t captureId, platform::MessageParam picture);
+  // UM_TASK_ADDED to the popup named by a message's first parameter; false
+  // when no popup has that value.
+  bool SendTaskAdded(platform::MessageParam askingWindow);
 
  private:
   void AttachHistory(std::vector<CaptureHistoryRow>& rows) override;
