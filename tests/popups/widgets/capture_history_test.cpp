@@ -3,7 +3,6 @@
 #include "app/capture/popups/ccaptrue_history.h"
 
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -133,10 +132,11 @@ TEST(CaptureHistoryDialog, ClearAllAndClose) {
   dialog->ClearButton()->click();
   EXPECT_EQ(frame.clears, 1);
   EXPECT_EQ(dialog->List()->topLevelItemCount(), 0);
-  QSignalSpy destroyed(dialog, &QObject::destroyed);
+  int destroyed = 0;
+  QObject::connect(dialog, &QObject::destroyed, [&] { ++destroyed; });
   dialog->CloseButton()->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(destroyed.count(), 1);
+  EXPECT_EQ(destroyed, 1);
 }
 
 TEST(CaptureHistoryDialog, RowsAre58PixelsWithTheirText) {
