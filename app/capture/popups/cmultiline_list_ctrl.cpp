@@ -6,6 +6,8 @@
 
 #include "app/capture/popups/popup_texts.h"
 
+static void InitHistoryPictures() { Q_INIT_RESOURCE(popups); }
+
 namespace {
 
 const QColor kSelected(226, 240, 194);
@@ -50,6 +52,7 @@ class RowDelegate : public QStyledItemDelegate {
 }  // namespace
 
 CMultilineListCtrl::CMultilineListCtrl(QWidget* parent) : QTreeWidget(parent) {
+  InitHistoryPictures();
   setColumnCount(2);
   setHeaderLabels({QStringLiteral(" Thumbnail "), QStringLiteral(" URL and FileType ")});
   setRootIsDecorated(false);

@@ -82,7 +82,7 @@ CPopWndDlg::~CPopWndDlg() = default;
 
 void CPopWndDlg::ComposePicture(QPainter& p) {
   DrawPopupPicture(p, QStringLiteral(":/popups/popup_background.svg"), QRectF(0, 0, 192, 148));
-  DrawPopupPicture(p, QStringLiteral(":/popups/popup_title.svg"), QRectF(3, 3, 186, 18));
+  DrawPopupPicture(p, QStringLiteral(":/popups/popup_title.svg"), QRectF(3, 3, 186, 20));
   static const char* const frames[] = {":/popups/frame_video.svg", ":/popups/frame_audio.svg",
                                        ":/popups/frame_flash.svg"};
   DrawPopupPicture(p, QString::fromLatin1(frames[static_cast<int>(mode_)]), QRectF(36, 23, 120, 81));

@@ -6,6 +6,9 @@
 #include <QScreen>
 #include <QSvgRenderer>
 
+// The pictures live in this static library; Qt only finds them once registered.
+static void InitPopupPictures() { Q_INIT_RESOURCE(popups); }
+
 PopupScreen PrimaryPopupScreen() {
   PopupScreen s;
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -23,6 +26,7 @@ PopupWindow::PopupWindow(PopupKind kind, int fullHeight)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       PopupBase(kind, fullHeight) {
+  InitPopupPictures();
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAttribute(Qt::WA_X11NetWmWindowTypeNotification);
   setFocusPolicy(Qt::NoFocus);

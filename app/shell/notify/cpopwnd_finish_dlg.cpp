@@ -6,7 +6,10 @@
 #include "app/capture/popups/popup_texts.h"
 #include "app/capture/popups/skin_button.h"
 
+static void InitFinishPictures() { Q_INIT_RESOURCE(notify); }
+
 CPopWndFinishDlg::CPopWndFinishDlg(const QString& programDir) : PopupWindow(kCompletionPopup, kFullHeight) {
+  InitFinishPictures();
   setObjectName(QStringLiteral("237"));
   setWindowTitle(QStringLiteral("Tamborel"));
 
@@ -34,7 +37,7 @@ CPopWndFinishDlg::CPopWndFinishDlg(const QString& programDir) : PopupWindow(kCom
 
 void CPopWndFinishDlg::ComposePicture(QPainter& p) {
   DrawPopupPicture(p, QStringLiteral(":/notify/finish_background.svg"), QRectF(0, 0, 192, 67));
-  DrawPopupPicture(p, QStringLiteral(":/notify/finish_title.svg"), QRectF(3, 3, 186, 18));
+  DrawPopupPicture(p, QStringLiteral(":/notify/finish_title.svg"), QRectF(3, 3, 186, 20));
 }
 
 void CPopWndFinishDlg::OnStart(const PopupRequest& request) {
