@@ -9,6 +9,7 @@
 #include "app/shell/notify/cpopwnd_finish_dlg.h"
 #include "app/shell/notify/cvideo_player_view.h"
 #include "core/data_model.h"
+#include "core/program_dir.h"
 
 namespace {
 
@@ -37,28 +38,43 @@ void Chain(Slot& slot, Mine mine) {
 
 }  // namespace
 
-PopupFeature::PopupFeature(shell::FrameAccess& frame, const QString& programDir, const PopupScreen& screen)
-    : frame_(frame),
-      programDir_(programDir),
-      capturePopups_(MakePool<CPopWndDlg>(programDir)),
-      completionPopups_(MakePool<CPopWndFinishDlg>(programDir)),
-      stack_(screen, Raw(capturePopups_), Raw(completionPopups_)),
-      center_(frame.AppSettings(), stack_,
-              [&frame](const std::string& address) { return frame.Model().FindTaskByUrl(address) != nullptr; }),
-      // The frame queues the media-information lookup itself.
-      notifier_(frame.AppSettings(), frame.Model(), center_, &frame.Services(), nullptr) {}
+PopupFeature::PopupFeature(const QString& programDir)
+    : programDir_(programDir.isEmpty() ? QString::fromStdString(GetProgramDir()) : programDir) {}
+
+void PopupFeature::Start(shell::FrameAccess& frame) {
+  if (Started()) return;
+  capturePopups_ = MakePool<CPopWndDlg>(programDir_);
+  completionPopups_ = MakePool<CPopWndFinishDlg>(programDir_);
+  stack_ = std::make_unique<PopupStack>(PrimaryPopupScreen(), Raw(capturePopups_), Raw(completionPopups_));
+  center_ = std::make_unique<PopupCenter>(frame.AppSettings(), *stack_, [&frame](const std::string& address) {
+    return frame.Model().FindTaskByUrl(address) != nullptr;
+  });
+  // The frame queues the media-information lookup itself.
+  notifier_ = std::make_unique<CompletionNotifier>(frame.AppSettings(), frame.Model(), *center_, &frame.Services(),
+                                                   nullptr);
+}
 
 PopupFeature::~PopupFeature() {
   if (history_) delete history_.data();
 }
 
 void PopupFeature::Install(shell::FrameHooks& hooks) {
-  Chain(hooks.popupPass, [this](shell::FrameAccess&) { center_.Tick(); });
-  Chain(hooks.completionNotice, [this](shell::FrameAccess&, int32_t taskIndex) { notifier_.OnTaskCompleted(taskIndex); });
-  Chain(hooks.openCaptureHistory, [this](shell::FrameAccess&) { OpenHistory(); });
+  Chain(hooks.popupPass, [this](shell::FrameAccess& f) {
+    Start(f);
+    center_->Tick();
+  });
+  Chain(hooks.completionNotice, [this](shell::FrameAccess& f, int32_t taskIndex) {
+    Start(f);
+    notifier_->OnTaskCompleted(taskIndex);
+  });
+  Chain(hooks.openCaptureHistory, [this](shell::FrameAccess& f) {
+    Start(f);
+    OpenHistory();
+  });
   Chain(hooks.releaseCapture, [this](shell::FrameAccess&) { ClosePopupsAndHistory(); });
   Chain(hooks.messages[shell::UM_POPUP_CLOSED],
-        [this](shell::FrameAccess&, platform::MessageParam wParam, platform::MessageParam) {
+        [this](shell::FrameAccess& f, platform::MessageParam wParam, platform::MessageParam) {
+          Start(f);
           OnPopupClosed(static_cast<int32_t>(wParam));
         });
   Chain(hooks.messages[shell::UM_POPUP_THUMBNAIL],
@@ -67,7 +83,8 @@ void PopupFeature::Install(shell::FrameHooks& hooks) {
         });
   // One pane: whoever made one first keeps it.
   if (!hooks.createPreviewPane) {
-    hooks.createPreviewPane = [this](shell::FrameAccess&, QWidget* parent) -> QWidget* {
+    hooks.createPreviewPane = [this](shell::FrameAccess& f, QWidget* parent) -> QWidget* {
+      Start(f);
       preview_ = new CVideoPlayerView(programDir_, parent);
       return preview_;
     };
@@ -114,10 +131,10 @@ void PopupFeature::AttachHistory(std::vector<CaptureHistoryRow>& rows) {
 
 void PopupFeature::DownloadCapture(int32_t captureId) {
   if (source_) source_->DownloadCapture(captureId);
-  center_.RemoveQueuedCapture(captureId);
+  if (center_) center_->RemoveQueuedCapture(captureId);
 }
 
 void PopupFeature::ClearHistory() {
   if (source_) source_->ClearHistory();
-  center_.ClearCaptures();
+  if (center_) center_->ClearCaptures();
 }

@@ -37,26 +37,34 @@ class CaptureHistorySource {
 
 class PopupFeature : private CaptureHistoryFrame {
  public:
-  // `screen`: where the popups stack (PrimaryPopupScreen() in the program).
-  PopupFeature(shell::FrameAccess& frame, const QString& programDir, const PopupScreen& screen);
+  // programDir ends in the separator (the program's folder when empty).
+  explicit PopupFeature(const QString& programDir = QString());
   ~PopupFeature() override;
 
   // Fills the frame's popup, preview, completion and history slots; slots
-  // already filled by others are kept and run first.
+  // already filled by others are kept and run first. Nothing is made until
+  // the frame first calls one of them.
   void Install(shell::FrameHooks& hooks);
+  // Makes the popup windows for this frame, stacked on the primary screen's
+  // work area; later calls do nothing.
+  void Start(shell::FrameAccess& frame);
+  bool Started() const { return center_ != nullptr; }
   // The history owner; until one is set the dialog shows an empty list.
   void SetHistorySource(CaptureHistorySource* source) { source_ = source; }
 
-  PopupCenter& Center() { return center_; }
-  PopupStack& Stack() { return stack_; }
-  CompletionNotifier& Notifier() { return notifier_; }
+  // Only after Start.
+  PopupCenter& Center() { return *center_; }
+  PopupStack& Stack() { return *stack_; }
+  CompletionNotifier& Notifier() { return *notifier_; }
   CVideoPlayerView* PreviewPane() const { return preview_; }
   CCaptrueHistory* HistoryDialog() const { return history_; }
   void OpenHistory();
   void ClosePopupsAndHistory();
 
   // Frame message handlers.
-  void OnPopupClosed(int32_t requestId) { center_.OnPopupClosed(requestId); }
+  void OnPopupClosed(int32_t requestId) {
+    if (center_) center_->OnPopupClosed(requestId);
+  }
   // `picture` is only used when one of the popups posted it.
   void OnPopupThumbnail(int32_t captureId, platform::MessageParam picture);
   // UM_TASK_ADDED to the popup named by a message's first parameter; false
@@ -68,13 +76,12 @@ class PopupFeature : private CaptureHistoryFrame {
   void DownloadCapture(int32_t captureId) override;
   void ClearHistory() override;
 
-  shell::FrameAccess& frame_;
   QString programDir_;
   std::vector<std::unique_ptr<CPopWndDlg>> capturePopups_;
   std::vector<std::unique_ptr<CPopWndFinishDlg>> completionPopups_;
-  PopupStack stack_;
-  PopupCenter center_;
-  CompletionNotifier notifier_;
+  std::unique_ptr<PopupStack> stack_;
+  std::unique_ptr<PopupCenter> center_;
+  std::unique_ptr<CompletionNotifier> notifier_;
   CaptureHistorySource* source_ = nullptr;
   QPointer<CCaptrueHistory> history_;
   CVideoPlayerView* preview_ = nullptr;  // owned by the frame's splitter

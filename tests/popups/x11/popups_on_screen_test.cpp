@@ -149,8 +149,9 @@ struct Fixture {
     known.SaveDir = "/home/user/Documents/Tamborel/";
     known.FileName = "Known.flv";
     frame.model.tasks.push_back(known);
-    feature = std::make_unique<PopupFeature>(frame, QString::fromStdString(GetProgramDir()), PrimaryPopupScreen());
+    feature = std::make_unique<PopupFeature>();
     feature->Install(hooks);
+    feature->Start(frame);
     feature->SetHistorySource(&history);
     ticker.setInterval(30);
     QObject::connect(&ticker, &QTimer::timeout, [this] {
