@@ -290,6 +290,38 @@ TEST(PopupsOnScreen, StackInTheCornerAndAnswerClicksWithoutTakingTheFocus) {
   EXPECT_TRUE(typing.isActiveWindow());
 }
 
+TEST(PopupsOnScreen, SixCompletionsShowFiveThenTheSixth) {
+  if (!App()) GTEST_SKIP() << "no Xvfb";
+  Fixture f;
+  f.settings().ClosePopWndWay = 1;
+  f.settings().ClosePopWndSeconds = 1;
+  for (int32_t t = 1; t <= 6; ++t) {
+    DataRecord task;
+    task.TaskIndex = t;
+    task.SaveDir = "/home/user/Documents/Tamborel/";
+    task.FileName = "clip" + std::to_string(t) + ".flv";
+    f.frame.model.tasks.push_back(task);
+  }
+  for (int32_t t = 1; t <= 6; ++t) f.hooks.completionNotice(f.frame, t);
+  const size_t fits = std::min<size_t>(5, f.feature->Stack().MaxOnScreen());
+  ASSERT_TRUE(f.RunUntil([&] { return f.feature->Stack().Shown().size() == fits; }));
+  EXPECT_FALSE(f.feature->Center().CompletionQueue().empty());
+  // The sixth comes once one of the five has gone.
+  ASSERT_TRUE(f.RunUntil([&] { return f.feature->Center().CompletionQueue().empty(); }));
+  bool sixthShown = false;
+  for (const auto& s : f.feature->Stack().Shown())
+    sixthShown |= dynamic_cast<PopupWindow*>(s.popup)->Request().id == 6;
+  EXPECT_TRUE(sixthShown);
+
+  // Switched off: nothing more shows, and what waits is dropped.
+  ASSERT_TRUE(f.RunUntil([&] { return f.feature->Stack().Shown().empty(); }));
+  f.settings().ShowFinishPopWnd = 0;
+  f.hooks.completionNotice(f.frame, 1);
+  f.RunUntil([] { return false; }, 300);
+  EXPECT_TRUE(f.feature->Stack().Shown().empty());
+  EXPECT_TRUE(f.feature->Center().CompletionQueue().empty());
+}
+
 TEST(PopupsOnScreen, HistoryDialog) {
   if (!App()) GTEST_SKIP() << "no Xvfb";
   Fixture f;
