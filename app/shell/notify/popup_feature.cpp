@@ -49,9 +49,25 @@ void PopupFeature::Start(shell::FrameAccess& frame) {
   center_ = std::make_unique<PopupCenter>(frame.AppSettings(), *stack_, [&frame](const std::string& address) {
     return frame.Model().FindTaskByUrl(address) != nullptr;
   });
+  mainWindow_ = &frame.Services();
   // The frame queues the media-information lookup itself.
-  notifier_ = std::make_unique<CompletionNotifier>(frame.AppSettings(), frame.Model(), *center_, &frame.Services(),
-                                                   nullptr);
+  notifier_ = std::make_unique<CompletionNotifier>(frame.AppSettings(), frame.Model(), *center_, mainWindow_, nullptr);
+  for (PopupRequest& r : early_) {
+    r.mainWindow = mainWindow_;
+    center_->QueueCapture(r);
+  }
+  early_.clear();
+}
+
+void PopupFeature::QueueCapture(int32_t captureId, const std::string& address, const std::string& typePattern) {
+  PopupRequest r;
+  r.id = captureId;
+  r.mainWindow = mainWindow_;
+  r.kind = kCapturePopup;
+  r.text = address;
+  r.typePattern = typePattern;
+  if (center_) center_->QueueCapture(r);
+  else early_.push_back(r);
 }
 
 PopupFeature::~PopupFeature() {

@@ -49,6 +49,9 @@ class PopupFeature : private CaptureHistoryFrame {
   // work area; later calls do nothing.
   void Start(shell::FrameAccess& frame);
   bool Started() const { return center_ != nullptr; }
+  // Offers a captured item; the frame's main window gets the popup's
+  // messages. Waits for Start when the frame has not called yet.
+  void QueueCapture(int32_t captureId, const std::string& address, const std::string& typePattern);
   // The history owner; until one is set the dialog shows an empty list.
   void SetHistorySource(CaptureHistorySource* source) { source_ = source; }
 
@@ -82,6 +85,8 @@ class PopupFeature : private CaptureHistoryFrame {
   std::unique_ptr<PopupStack> stack_;
   std::unique_ptr<PopupCenter> center_;
   std::unique_ptr<CompletionNotifier> notifier_;
+  platform::WindowServices* mainWindow_ = nullptr;
+  std::vector<PopupRequest> early_;  // offers queued before Start
   CaptureHistorySource* source_ = nullptr;
   QPointer<CCaptrueHistory> history_;
   CVideoPlayerView* preview_ = nullptr;  // owned by the frame's splitter

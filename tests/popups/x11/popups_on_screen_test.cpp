@@ -182,13 +182,7 @@ struct Fixture {
     return true;
   }
   void Capture(int32_t id, const std::string& address, const std::string& pattern) {
-    PopupRequest r;
-    r.id = id;
-    r.mainWindow = &frame.services;
-    r.kind = kCapturePopup;
-    r.text = address;
-    r.typePattern = pattern;
-    feature->Center().QueueCapture(r);
+    feature->QueueCapture(id, address, pattern);
   }
   CPopWndDlg* ShownCapturePopup(int32_t id) {
     for (const auto& s : feature->Stack().Shown()) {
