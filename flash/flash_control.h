@@ -36,9 +36,19 @@ class FlashControl : public QWidget {
 
   // The loaded movie, or nullptr while the control is empty (tests look in).
   Movie* CurrentMovie() const;
+  int ScaleMode() const;
+  QString AllowScriptAccess() const;
+  // The installed player always has a window here; the start-up check asks.
+  virtual bool HasWindow() const { return true; }
 
  signals:
   void FSCommand(const QString& command, const QString& args);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   int controlId_;

@@ -24,8 +24,14 @@ struct InvokeCall {
 // "<invoke name=\"NAME\" returntype=\"xml\"><arguments>ARGS</arguments></invoke>"
 std::string BuildInvokeRequest(std::string_view name, const std::vector<InvokeArgument>& arguments);
 
-// Takes a request as the hosts send it; false for anything else.
+// Takes a request as the hosts send it; false for anything else. Where a
+// value holds text that looks like an argument boundary, each value is taken
+// as short as a well-formed request allows.
 bool ParseInvokeRequest(std::string_view request, InvokeCall* call);
+// The same for a function of known arity: exactly `argumentCount` arguments,
+// the earlier ones taken as long as the rest still fits, since only the first
+// argument of any request (a path or an address) carries free text.
+bool ParseInvokeRequest(std::string_view request, size_t argumentCount, InvokeCall* call);
 
 // The requests of the two programs, one function each.
 namespace invoke {

@@ -1,0 +1,111 @@
+// Video playback for the built-in movies, on libmpv. The player is created
+// when a movie first plays, so a program without video on screen never
+// starts it. Frames are rendered in software into an image the control
+// paints; events and frames reach the UI thread through queued calls.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+
+class QPainter;
+struct mpv_handle;
+struct mpv_render_context;
+
+namespace flash {
+
+// The audio output libmpv uses ("null" in tests). Empty: the default
+// devices, falling back to silence when there is none. Applies to players
+// created afterwards.
+void SetAudioOutput(const QString& name);
+
+class MpvVideo : public QObject {
+  Q_OBJECT
+ public:
+  explicit MpvVideo(QObject* parent = nullptr);
+  ~MpvVideo() override;
+
+  // Starts the file or address (playing unless `paused`); replaces the one
+  // open before. False when libmpv could not be started.
+  bool Open(const QString& pathOrAddress, bool paused = false);
+  void Close();
+  bool IsOpen() const { return open_; }
+  bool IsCreated() const { return mpv_ != nullptr; }
+
+  void SetPaused(bool paused);
+  void Seek(double seconds);
+  void SetVolume(int percent);
+  void SetMuted(bool muted);
+
+  // Volume and mute are kept until the player exists.
+  int Volume() const { return volume_; }
+  bool Muted() const { return muted_; }
+
+  double Position() const;
+  // Checks for the end of the stream; a steady caller (the movie's frame
+  // clock) makes sure an end is never missed when values repeat.
+  void Poll();
+  double Duration() const { return duration_; }
+  QSize NativeSize() const { return nativeSize_; }
+  bool Buffering() const { return buffering_; }
+  bool HasFrame() const { return hasFrame_; }
+
+  // The current picture rendered at `size` (device pixels); re-rendered when
+  // the size changed or a new frame arrived.
+  const QImage& Frame(QSize size);
+
+ signals:
+  void Loaded();
+  void NotFound();
+  void Finished();
+  void DurationChanged(double seconds);
+  void NativeSizeChanged(QSize size);
+  void BufferingChanged(bool buffering);
+  void FrameReady();
+
+ private:
+  bool Create();
+  void Destroy();
+  void DrainEvents();
+  void ReadDuration();
+  void ReadNativeSize();
+  void UpdateFrame();
+  void SetOption(const char* name, const char* value);
+  void Command(std::initializer_list<const char*> args);
+
+  static void OnWakeup(void* self);
+  static void OnRenderUpdate(void* self);
+
+  mpv_handle* mpv_ = nullptr;
+  mpv_render_context* render_ = nullptr;
+  std::atomic<bool> wakeupQueued_{false};
+  std::atomic<bool> renderQueued_{false};
+  bool open_ = false;
+  bool loaded_ = false;
+  int64_t entry_ = -1;     // playlist entry of the open file
+  bool started_ = false;  // mpv's current file is the open one
+  double duration_ = 0;
+  QSize nativeSize_;
+  bool buffering_ = false;
+  bool eof_ = false;
+  int volume_ = 100;
+  bool muted_ = false;
+  bool hasFrame_ = false;
+  bool frameDirty_ = false;
+  struct Buffer;
+  std::unique_ptr<Buffer> buffer_;
+  QImage image_;
+};
+
+// The largest rectangle of `native`'s shape centred in `stage`.
+QRect FitRect(QSize native, const QRect& stage);
+// Paints the video's current picture into `target` (logical pixels).
+void DrawVideo(QPainter& painter, MpvVideo& video, const QRect& target, qreal devicePixelRatio);
+
+}  // namespace flash
