@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QSplitter>
 
-#include <clocale>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include "flash/mpv_video.h"
 #include "flash/shockwave_flash.h"
 #include "flash/video_movies.h"
+#include "tests/popups/popup_test_support.h"
 #include "tests/support/child_process.h"
 #include "tests/support/flv_media.h"
 #include "tests/support/sandbox.h"
@@ -23,20 +23,6 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "preview_pane_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    auto* a = new QApplication(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    flash::SetAudioOutput(QStringLiteral("null"));
-    return a;
-  }();
-  return *app;
-}
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 60000) {
   QDeadlineTimer deadline(ms);
@@ -49,7 +35,6 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 60000) {
 
 struct PaneFixture {
   PaneFixture() {
-    App();
     // The pane is row 1 of the frame's left column.
     column.setOrientation(Qt::Vertical);
     column.addWidget(new QWidget);
@@ -65,6 +50,7 @@ struct PaneFixture {
     return m && m->Video() && m->Video()->IsOpen();
   }
 
+  QApplication& app = TestApp();
   QSplitter column;
   CVideoPlayerView* view;
 };

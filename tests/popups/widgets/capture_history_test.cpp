@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/capture/popups/cmultiline_list_ctrl.h"
-#include "tests/popups/widgets/widget_support.h"
+#include "tests/popups/popup_test_support.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "app/shell/frame_hooks.h"
 #include "core/program_dir.h"
 #include "flash/shockwave_flash.h"
-#include "tests/popups/widgets/widget_support.h"
+#include "tests/popups/popup_test_support.h"
 
 // Fontconfig keeps its caches to the end of the process; that is not ours.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

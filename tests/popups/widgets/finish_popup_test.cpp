@@ -6,7 +6,7 @@
 #include "app/capture/popups/skin_button.h"
 #include "app/shell/frame_hooks.h"
 #include "core/program_dir.h"
-#include "tests/popups/widgets/widget_support.h"
+#include "tests/popups/popup_test_support.h"
 
 namespace {
 

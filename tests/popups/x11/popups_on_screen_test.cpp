@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "core/data_model.h"
 #include "core/program_dir.h"
 #include "core/settings.h"
+#include "tests/popups/popup_test_support.h"
 #include "tests/support/child_process.h"
 #include "tests/support/xvfb_display.h"
 
@@ -39,36 +39,11 @@ testsupport::XvfbDisplay& Display() {
 }
 
 QApplication* App() {
-  static QApplication* app = [] () -> QApplication* {
-    if (Display().display().empty()) return nullptr;
-    setenv("DISPLAY", Display().display().c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    static int argc = 1;
-    static char name[] = "popups_x11_test";
-    static char* argv[] = {name, nullptr};
-    auto* a = new QApplication(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    return a;
-  }();
-  return app;
+  if (Display().display().empty()) return nullptr;
+  setenv("DISPLAY", Display().display().c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  return &TestApp();
 }
-
-// Records what the popups post and hands it to the frame's hooks, as the
-// frame's message handler does.
-class FrameServices : public platform::WindowServices {
- public:
-  void SetHandler(platform::MessageHandler*) override {}
-  void Post(uint32_t msg, platform::MessageParam wParam, platform::MessageParam lParam) override {
-    posted.push_back({msg, wParam, lParam});
-  }
-  void SetTimer(int, int) override {}
-  void KillTimer(int) override {}
-  struct Message {
-    uint32_t msg;
-    platform::MessageParam wParam, lParam;
-  };
-  std::vector<Message> posted;
-};
 
 class FakeFrame : public shell::FrameAccess {
  public:
@@ -87,7 +62,7 @@ class FakeFrame : public shell::FrameAccess {
 
   DataModel model;
   Settings settings;
-  FrameServices services;
+  RecordingWindow services;
 };
 
 class FakeHistory : public CaptureHistorySource {
@@ -164,7 +139,7 @@ struct Fixture {
 
   // The frame hands the popups' messages to the hooks; the rest is kept.
   void Dispatch() {
-    std::vector<FrameServices::Message> fresh;
+    std::vector<PostedMessage> fresh;
     fresh.swap(frame.services.posted);
     for (const auto& m : fresh) {
       auto it = hooks.messages.find(m.msg);
@@ -206,7 +181,7 @@ struct Fixture {
   shell::FrameHooks hooks;
   std::unique_ptr<PopupFeature> feature;
   QTimer ticker;
-  std::vector<FrameServices::Message> seen;
+  std::vector<PostedMessage> seen;
 };
 
 TEST(PopupsOnScreen, StackInTheCornerAndAnswerClicksWithoutTakingTheFocus) {

@@ -1,5 +1,5 @@
-// Offscreen Qt for the widget tests, and a main window that only records
-// what was posted to it.
+// One Qt application per test program (offscreen unless the test chose a
+// platform), and a main window that only records what was posted to it.
 #pragma once
 
 #include <QApplication>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "flash/mpv_video.h"
 #include "platform/window_services.h"
 
 // Made once and never destroyed: Qt's teardown at exit outlives its plugins.
@@ -16,9 +17,10 @@ inline QApplication& TestApp() {
   static char name[] = "popup_widgets_test";
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     auto* a = new QApplication(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
+    flash::SetAudioOutput(QStringLiteral("null"));
     return a;
   }();
   return *app;
