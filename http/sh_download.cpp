@@ -76,6 +76,19 @@ void shDownLoad::Abort() {
   platform::SocketShutdown(socket_);
 }
 
+bool shDownLoad::AdoptSocket(platform::SocketHandle s) {
+  if (connected_ || s == platform::kNoSocket) return false;
+  {
+    std::lock_guard<std::mutex> lock(socketLock_);
+    if (aborted_) return false;
+    if (socket_ != platform::kNoSocket) platform::SocketClose(socket_);
+    socket_ = s;
+  }
+  ResetResponse();
+  connected_ = 1;
+  return true;
+}
+
 bool shDownLoad::Aborted() {
   std::lock_guard<std::mutex> lock(socketLock_);
   return aborted_;
@@ -176,6 +189,7 @@ bool shDownLoad::Send() {
 
 void shDownLoad::ResetResponse() {
   header_.fill('\0');
+  fullHeader_.clear();
   headerLength_ = -1;
   headerReceived_ = 0;
   headerComplete_ = 0;
@@ -191,6 +205,7 @@ void shDownLoad::ReadHeader() {
   while (count < kHeaderLimit) {
     // The end of the stream or an error ends the header: what came so far is it.
     if (platform::SocketReceive(socket_, &header_[count], 1) <= 0) break;
+    fullHeader_ += header_[count];
     ++count;
     if (count >= 4 && std::memcmp(&header_[count - 4], "\r\n\r\n", 4) == 0) {
       ended = true;
@@ -207,6 +222,7 @@ void shDownLoad::ReadHeader() {
     for (int skipped = 0; skipped < kHeaderSkipLimit; ++skipped) {
       char c;
       if (platform::SocketReceive(socket_, &c, 1) <= 0) break;
+      fullHeader_ += c;
       last4 = (last4 << 8) | static_cast<unsigned char>(c);
       if (last4 == 0x0D0A0D0A) {
         ended = true;
@@ -286,6 +302,24 @@ bool shDownLoad::FindField(const char* name, char* buffer, int capacity) {
     return true;
   }
   return false;
+}
+
+bool shDownLoad::FindFullHeaderField(const char* name, std::string* value) const {
+  if (!name || !value) return false;
+  const size_t wanted = std::strlen(name);
+  const std::string& h = fullHeader_;
+  size_t line = h.find("\r\n");
+  if (line == std::string::npos || line == 0) return false;  // no status line
+  for (line += 2;;) {
+    size_t end = h.find("\r\n", line);
+    if (end == std::string::npos || end == line) return false;  // cut off, or the blank line
+    size_t colon = h.find(':', line);
+    if (colon < end && colon - line == wanted && ::strncasecmp(h.data() + line, name, wanted) == 0) {
+      value->assign(h, colon + 1, end - colon - 1);
+      return true;
+    }
+    line = end + 2;
+  }
 }
 
 int shDownLoad::Receive(char* buffer, int capacity) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/socket.h"
@@ -55,6 +56,10 @@ class shDownLoad {
   // the two lengths, ignoring case. Copies at most `capacity` bytes and a NUL:
   // `buffer` must hold capacity + 1 bytes.
   bool FindField(const char* name, char* buffer, int capacity);
+  // Value of the first field named exactly `name` (ignoring case) anywhere in
+  // the header, also past the kept part, as it follows the colon. For the
+  // fields whose absence would change what is done with the body.
+  bool FindFullHeaderField(const char* name, std::string* value) const;
   // Body bytes: the count, 0 for nothing this time (also after the server
   // closed), -1 for a failure (the socket is then closed).
   int Receive(char* buffer, int capacity);
@@ -62,6 +67,9 @@ class shDownLoad {
   // receive returns, and keeps later sockets from being made. The owner
   // still closes the socket.
   void Abort();
+  // Takes over a socket that is already connected (one end of a socket pair
+  // in tests); false when connected or aborted already.
+  bool AdoptSocket(platform::SocketHandle s);
 
   bool IsConnected() const { return connected_ != 0; }
   bool HeaderReceived() const { return headerReceived_ != 0; }
@@ -97,6 +105,9 @@ class shDownLoad {
   std::array<char, 16> address_{};
   std::array<char, kBufferSize> request_{};
   std::array<char, kBufferSize> header_{};
+  // Every header byte received, the kept part and what was read past it,
+  // at most kHeaderLimit + kHeaderSkipLimit bytes.
+  std::string fullHeader_;
   std::vector<HeaderField> fields_;
   int status_ = 0;
 };

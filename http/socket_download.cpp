@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <strings.h>
 
 #include "core/stream_attempt.h"
 #include "core/stream_retry_loop.h"
 #include "http/log_lock.h"
+#include "http/response_fields.h"
 #include "http/task_events.h"
 #include "http/url_split.h"
 #include "platform/file_system.h"
@@ -27,20 +27,6 @@ std::string Trimmed(const std::string& text) {
   if (first == std::string::npos) return {};
   size_t last = text.find_last_not_of(blanks);
   return text.substr(first, last - first + 1);
-}
-
-// Leading blanks skipped, digits up to the first other character. False when
-// there are no digits or the number does not fit 32 bits.
-bool ParseCount(const char*& p, int64_t* value) {
-  while (*p == ' ' || *p == '\t') ++p;
-  if (*p < '0' || *p > '9') return false;
-  int64_t v = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    v = v * 10 + (*p - '0');
-    if (v > INT32_MAX) return false;
-  }
-  *value = v;
-  return true;
 }
 
 }  // namespace
@@ -267,17 +253,15 @@ bool SocketDownLoad::RangeAnswerFits(int64_t contentLength) {
   const int64_t start = downloaded;
   if (connection_.Status() != 206) return start == 0;  // a resume needs a 206
   // A 206 must carry exactly the rest of the file from where the file ends.
-  char value[101];
-  if (!connection_.FindField("Content-Range", value, 100)) return false;
-  const char* p = value;
-  while (*p == ' ' || *p == '\t') ++p;
-  if (::strncasecmp(p, "bytes", 5) != 0) return false;
-  p += 5;
-  int64_t first = 0, last = 0, complete = 0;
-  if (!ParseCount(p, &first) || *p++ != '-' || !ParseCount(p, &last) || *p++ != '/') return false;
-  if (first != start || last < first || last - first + 1 != contentLength) return false;
-  if (*p == '*') return true;
-  return ParseCount(p, &complete) && complete == last + 1;
+  // The field is looked for in the whole header: long cookies or security
+  // fields can push it past the part that is kept.
+  std::string value;
+  ContentRange range;
+  if (!connection_.FindFullHeaderField("Content-Range", &value) || value.size() > 100 ||
+      !ParseContentRange(value.c_str(), &range))
+    return false;
+  if (range.first != start || range.last - range.first + 1 != contentLength) return false;
+  return range.complete == -1 || range.complete == range.last + 1;
 }
 
 void SocketDownLoad::RunHttp() {
@@ -297,7 +281,9 @@ void SocketDownLoad::RunHttp() {
   // 3.
   UrlParts parts;
   if (!SplitUrl(URL, &parts)) {
-    URL.insert(0, "http://");
+    // Only an address without a scheme gets one: "http://" in front of a
+    // malformed "http://..." would make its scheme the server's name.
+    if (URL.find("://") == std::string::npos) URL.insert(0, "http://");
     if (!SplitUrl(URL, &parts)) {
       Report(TE_URL_INVALID, 0, 3, "The URL address is invalid.");
       return;
@@ -334,7 +320,7 @@ void SocketDownLoad::RunHttp() {
   // 10.
   connection_.BuildRequest(server.c_str(), object.c_str(), referer.c_str(), userAgent.c_str(),
                            cookie.c_str(), downloaded, 0, nullptr);
-  for (int failures = 0; !connection_.Send();) {
+  for (int failures = 0; !SendRequest();) {
     if (++failures >= kSendAttempts) {
       connection_.Close();
       Report(TE_SEND_FAILED, 1, 1, "Failed to send downloading request.");
@@ -374,8 +360,7 @@ void SocketDownLoad::RunHttp() {
   if (CheckAbort()) return;
   char value[31];
   int64_t contentLength = 0;
-  const char* p = value;
-  if (!connection_.FindField("Content-Length", value, 30) || !ParseCount(p, &contentLength) ||
+  if (!connection_.FindField("Content-Length", value, 30) || !ParseContentLength(value, &contentLength) ||
       contentLength <= 0 || contentLength > INT32_MAX - downloaded) {
     connection_.Close();
     Report(TE_NO_SIZE, 3, 1, "Failed to get file size.");
@@ -441,7 +426,7 @@ void SocketDownLoad::RunHttp() {
       return;
     }
     // Never more than the announced rest: bytes past it do not belong to the file.
-    int n = connection_.Receive(buffer, std::min(kChunk, total - count));
+    int n = ReceiveChunk(buffer, std::min(kChunk, total - count));
     if (CheckAbort()) return;
     if (n == 0) {
       if (++empty <= kEmptyReceives) continue;

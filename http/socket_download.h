@@ -110,6 +110,12 @@ class SocketDownLoad : public StreamWorker {
   std::atomic<int32_t> streamTimeLeft{0};
   std::atomic<int32_t> tunnelTimeLeft{0};
 
+ protected:
+  // The request's send and one body receive, as shDownLoad does them;
+  // tests replace them to fail on purpose.
+  virtual bool SendRequest() { return connection_.Send(); }
+  virtual int ReceiveChunk(char* buffer, int capacity) { return connection_.Receive(buffer, capacity); }
+
  private:
   void RunHttp();
   void RunStream(bool tunnelled);

@@ -6,6 +6,10 @@ bash scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBOREL_TESTS=OFF
 cmake --build build
 if [ -x build/bin/Tamborel ]; then
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display to open the window on; download from the command line instead: build/bin/tamborel-get URL"
+    exit 1
+  fi
   exec build/bin/Tamborel "$@"
 elif [ -x build/bin/tamborel-get ]; then
   if [ $# -eq 0 ]; then

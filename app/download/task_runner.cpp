@@ -12,41 +12,6 @@
 #include "platform/local_time.h"
 #include "platform/message_box.h"
 
-// Workers post through a relay the runner can disconnect at shut-down: a
-// worker that never ended must not post into a runner that is gone.
-class TaskRunner::EventRelay : public TaskEventSink {
- public:
-  explicit EventRelay(platform::WindowServices* target) : target_(target) {}
-  void PostTaskEvent(int32_t code, int32_t taskIndex) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (target_) target_->Post(UM_TASK_EVENT, code, taskIndex);
-  }
-  void Disconnect() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    target_ = nullptr;
-  }
-
- private:
-  std::mutex mutex_;
-  platform::WindowServices* target_;
-};
-
-// A running worker and what tells that its thread routine has returned.
-struct TaskRunner::Slot {
-  std::unique_ptr<SocketDownLoad> worker;
-  struct Ended {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool done = false;
-  };
-  std::shared_ptr<Ended> ended = std::make_shared<Ended>();
-
-  bool WaitEnded(int ms) {
-    std::unique_lock<std::mutex> lock(ended->mutex);
-    return ended->cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended->done; });
-  }
-};
-
 namespace {
 
 bool IsFailureEvent(int32_t code) {
@@ -69,9 +34,67 @@ bool IsFailureEvent(int32_t code) {
   }
 }
 
+bool IsFinalEvent(int32_t code) {
+  return code == TE_CANCELED || code == TE_DELETED || code == TE_COMPLETED || IsFailureEvent(code);
+}
+
 bool IsDeletedStatus(int32_t s) { return s == DeletedFailed || s == DeletedPaused || s == DeletedCompleted; }
 
 }  // namespace
+
+// Workers post through a relay the runner can disconnect at shut-down: a
+// worker that never ended must not post into a runner that is gone.
+class TaskRunner::EventRelay : public TaskEventSink {
+ public:
+  explicit EventRelay(platform::WindowServices* target) : target_(target) {}
+  void PostTaskEvent(int32_t code, int32_t taskIndex) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (target_) target_->Post(UM_TASK_EVENT, code, taskIndex);
+  }
+  void Disconnect() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    target_ = nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  platform::WindowServices* target_;
+};
+
+// A running worker, the sink it posts through, and what tells that its
+// thread routine has returned.
+struct TaskRunner::Slot {
+  // Notes when the worker has posted its final event, which is the last
+  // thing its thread does: only such a worker may be joined on this thread.
+  class Sink : public TaskEventSink {
+   public:
+    explicit Sink(std::shared_ptr<EventRelay> relay) : relay_(std::move(relay)) {}
+    void PostTaskEvent(int32_t code, int32_t taskIndex) override {
+      if (IsFinalEvent(code)) finalPosted = true;
+      relay_->PostTaskEvent(code, taskIndex);
+    }
+    std::atomic<bool> finalPosted{false};
+
+   private:
+    std::shared_ptr<EventRelay> relay_;
+  };
+
+  explicit Slot(std::shared_ptr<EventRelay> relay) : sink(std::make_shared<Sink>(std::move(relay))) {}
+  std::shared_ptr<Sink> sink;
+  std::unique_ptr<SocketDownLoad> worker;
+  struct Ended {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+  };
+  std::shared_ptr<Ended> ended = std::make_shared<Ended>();
+
+  bool WaitEnded(int ms) {
+    std::unique_lock<std::mutex> lock(ended->mutex);
+    return ended->cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended->done; });
+  }
+};
+
 
 TaskRunner::TaskRunner(DataModel& model, Settings& settings, platform::WindowServices& services, Hosts hosts)
     : model_(model), settings_(settings), services_(services), hosts_(hosts),
@@ -116,6 +139,10 @@ SocketDownLoad* TaskRunner::FindWorker(int32_t taskIndex) const {
 void TaskRunner::StartTask(int32_t taskIndex, uint8_t startFlag) {
   DataRecord* task = model_.FindTask(taskIndex);
   if (!task || startFlag != 1) return;
+  // One worker per task: a second would write the same temporary file. A
+  // task shows its old status until its worker's first event, so a Start
+  // can come while one already runs.
+  if (FindWorker(taskIndex)) return;
 
   TaskRequest request;
   request.URL = task->URL;
@@ -132,20 +159,20 @@ void TaskRunner::StartTask(int32_t taskIndex, uint8_t startFlag) {
   request.RTMPTPlayPath = task->RTMPTPlayPath;
   request.RTMPTApp = task->RTMPTApp;
 
-  auto slot = std::make_unique<Slot>();
+  auto slot = std::make_unique<Slot>(relay_);
   slot->worker = std::make_unique<SocketDownLoad>();
-  slot->worker->Attach(relay_.get());
+  slot->worker->Attach(slot->sink.get());
   slot->worker->Setup(request, taskIndex, task->FileBytes);
 
   // The slot is registered before the thread runs, so the worker's first
-  // event always finds it. The thread keeps the relay and the end marker
-  // alive on its own, should it outlive the runner.
+  // event always finds it. The thread keeps its sink (and through it the
+  // relay) and the end marker alive on its own, should it outlive the runner.
   SocketDownLoad* worker = slot->worker.get();
   workers_.push_back(std::move(slot));
   Slot& registered = *workers_.back();
   try {
     registered.worker->thread =
-        std::thread([worker, relay = relay_, ended = registered.ended] {
+        std::thread([worker, sink = registered.sink, ended = registered.ended] {
           worker->Run();
           std::lock_guard<std::mutex> lock(ended->mutex);
           ended->done = true;
@@ -156,11 +183,17 @@ void TaskRunner::StartTask(int32_t taskIndex, uint8_t startFlag) {
   }
 }
 
+TaskRunner::Slot* TaskRunner::FinishedSlot(int32_t taskIndex) const {
+  for (const auto& slot : workers_)
+    if (slot->worker->taskIndex == taskIndex && slot->sink->finalPosted) return slot.get();
+  return nullptr;
+}
+
 void TaskRunner::ReleaseWorker(int32_t taskIndex) {
+  // Only a worker that has posted its final event, the thread's last action:
+  // joining it then returns at once, and nothing touches the worker afterwards.
   for (auto it = workers_.begin(); it != workers_.end(); ++it) {
-    if ((*it)->worker->taskIndex != taskIndex) continue;
-    // The final event is the thread's last action: joining replaces the
-    // fixed pause and makes sure nothing touches the worker afterwards.
+    if ((*it)->worker->taskIndex != taskIndex || !(*it)->sink->finalPosted) continue;
     if ((*it)->worker->thread.joinable()) (*it)->worker->thread.join();
     workers_.erase(it);
     return;
@@ -176,7 +209,7 @@ void TaskRunner::OnTimer(int id) {
   services_.KillTimer(id);
   int32_t taskIndex = id - kRetryTimerBase;
   DataRecord* task = model_.FindTask(taskIndex);
-  if (!task) return;
+  if (!task || FindWorker(taskIndex)) return;
   task->RetryCount += 1;
   StartTask(taskIndex, 1);
 }
@@ -194,14 +227,25 @@ void TaskRunner::HandleTaskEvent(int32_t code, int32_t taskIndex) {
   DataRecord* task = model_.FindTask(taskIndex);
   if (!task) {
     // Nothing to update, but a final event still frees its worker.
-    if (code == TE_CANCELED || code == TE_DELETED || code == TE_COMPLETED || IsFailureEvent(code))
-      ReleaseWorker(taskIndex);
+    if (IsFinalEvent(code)) ReleaseWorker(taskIndex);
     return;
+  }
+
+  // A worker the user stopped or deleted ends as asked, even when it failed,
+  // timed out or saw an earlier stop before it saw the request.
+  if (code != TE_COMPLETED && IsFinalEvent(code)) {
+    if (Slot* slot = FinishedSlot(taskIndex)) {
+      if (slot->worker->deleteFlag)
+        code = TE_DELETED;
+      else if (slot->worker->cancelFlag)
+        code = TE_CANCELED;
+    }
   }
 
   switch (code) {
     case TE_RESOLVING:
-      task->DownStatus = Downloading;
+      // A stop asked for before the worker's first event stays in force.
+      if (task->DownStatus != Stopping) task->DownStatus = Downloading;
       task->StatusText = "Resolving host...";
       RefreshRow(taskIndex);
       return;
@@ -253,6 +297,10 @@ void TaskRunner::HandleTaskEvent(int32_t code, int32_t taskIndex) {
 
 void TaskRunner::HandleFailure(DataRecord& task) {
   const int32_t taskIndex = task.TaskIndex;
+  // With no partial file left (the worker discards one the server's answer
+  // does not fit) there is nothing the size expected must match any more:
+  // kept, it would fail every later attempt once the file changed on the server.
+  if (!platform::FileExists(DataModel::TempPath(task))) task.FileBytes = 0;
   if (task.RetryCount < settings_.RetryTimes) {
     ReleaseWorker(taskIndex);
     task.DownStatus = Retrying;
@@ -273,8 +321,9 @@ void TaskRunner::HandleFailure(DataRecord& task) {
 
 void TaskRunner::HandleCompletion(DataRecord& task) {
   const int32_t taskIndex = task.TaskIndex;
-  SocketDownLoad* worker = FindWorker(taskIndex);
-  if (!worker) return;
+  Slot* slot = FinishedSlot(taskIndex);
+  if (!slot) return;
+  SocketDownLoad* worker = slot->worker.get();
   // The worker has posted its last event; let its thread finish first.
   if (worker->thread.joinable()) worker->thread.join();
 
@@ -317,6 +366,9 @@ void TaskRunner::HandleCompletion(DataRecord& task) {
 void TaskRunner::WatchdogTick() {
   for (const auto& slot : workers_) {
     SocketDownLoad& w = *slot->worker;
+    // A worker the user stopped or deleted is ending already; a time-out
+    // would turn that into a failure and a retry.
+    if (w.cancelFlag || w.deleteFlag) continue;
     int32_t mark = w.watchdogMark.load();
     int32_t downloaded = w.downloaded.load();
     if (mark < -1)
@@ -351,12 +403,16 @@ void TaskRunner::StopRows(const std::vector<int32_t>& rows) {
   for (int32_t taskIndex : rows) {
     DataRecord* task = model_.FindTask(taskIndex);
     if (!task) continue;
-    if (task->DownStatus == Downloading) {
+    if (SocketDownLoad* worker = FindWorker(taskIndex)) {
+      // Whatever the status shows (a worker's first event may still be on
+      // its way), a running worker is stopped, and its TE_CANCELED makes
+      // the task Paused.
+      services_.KillTimer(taskIndex + kRetryTimerBase);
       task->DownStatus = Stopping;
       task->RetryCount = 0;
       RefreshRow(taskIndex);
-      if (SocketDownLoad* worker = FindWorker(taskIndex)) worker->Stop();
-    } else if (task->DownStatus == Retrying) {
+      worker->Stop();
+    } else if (task->DownStatus == Downloading || task->DownStatus == Retrying) {
       services_.KillTimer(taskIndex + kRetryTimerBase);
       task->RetryCount = 0;
       task->DownStatus = Paused;
@@ -408,6 +464,19 @@ void TaskRunner::Delete() {
     const int32_t taskIndex = *it;
     DataRecord* task = model_.FindTask(taskIndex);
     if (!task) continue;
+    if (SocketDownLoad* worker = FindWorker(taskIndex); worker && !IsDeletedStatus(task->DownStatus)) {
+      // A running worker is deleted through itself whatever the status
+      // shows; its TE_DELETED moves the task to the Deleted list.
+      services_.KillTimer(taskIndex + kRetryTimerBase);
+      task->RetryCount = 0;
+      ClearRunTexts(*task);
+      task->StatusText = "Paused";
+      task->DownStatus = Stopping;
+      RefreshRow(taskIndex);
+      worker->Delete();
+      changed = true;
+      continue;
+    }
     switch (task->DownStatus) {
       case Failed:
         task->DownStatus = DeletedFailed;
@@ -415,17 +484,13 @@ void TaskRunner::Delete() {
         changed = true;
         break;
       case Downloading:
+      case Stopping:
+        // No worker left to finish the change: the task goes at once.
         ClearRunTexts(*task);
         task->StatusText = "Paused";
-        if (SocketDownLoad* worker = FindWorker(taskIndex)) {
-          task->DownStatus = Stopping;
-          RefreshRow(taskIndex);
-          worker->Delete();
-        }
+        task->DownStatus = DeletedPaused;
+        task->SortIndex = ++model_.LastSortIndex;
         changed = true;
-        break;
-      case Stopping:
-        if (SocketDownLoad* worker = FindWorker(taskIndex)) worker->Delete();
         break;
       case Paused:
         task->DownStatus = DeletedPaused;
@@ -490,11 +555,14 @@ void TaskRunner::ResumeAtStartUp() {
 // deliberately never freed, so it can't touch freed memory; it posts into a
 // disconnected relay, it only ever appends to its temporary file, and the
 // process exit ends it. Its task keeps the temporary file and resumes later.
-void TaskRunner::ShutDown() {
-  for (const auto& slot : workers_) {
-    DataRecord* task = model_.FindTask(slot->worker->taskIndex);
-    if (task && task->DownStatus == Downloading) slot->worker->Stop();
-  }
+size_t TaskRunner::ShutDown() {
+  // No retry may start a worker from here on.
+  for (const DataRecord& task : model_.tasks) services_.KillTimer(task.TaskIndex + kRetryTimerBase);
+  // Every worker, whatever its task shows: one just started for a Retrying
+  // task, or one whose first event is still on its way, would cost the
+  // whole wait.
+  for (const auto& slot : workers_) slot->worker->Stop();
+  size_t leftRunning = 0;
   for (auto& slot : workers_) {
     if (!slot->worker->thread.joinable()) continue;
     if (slot->WaitEnded(kShutdownWaitMs)) {
@@ -502,8 +570,10 @@ void TaskRunner::ShutDown() {
     } else {
       slot->worker->thread.detach();
       (void)slot->worker.release();
+      ++leftRunning;
     }
   }
   workers_.clear();
   relay_->Disconnect();
+  return leftRunning;
 }

@@ -37,7 +37,8 @@ class TaskRunner : public platform::MessageHandler, public TaskRunnerHooks {
   TaskRunner(const TaskRunner&) = delete;
   TaskRunner& operator=(const TaskRunner&) = delete;
 
-  // Starts a worker for the task when it exists and the flag is 1.
+  // Starts a worker for the task when it exists, the flag is 1 and the task
+  // has none yet.
   void StartTask(int32_t taskIndex, uint8_t startFlag) override;
   void RefreshViews() override;
 
@@ -60,8 +61,9 @@ class TaskRunner : public platform::MessageHandler, public TaskRunnerHooks {
 
   // With ResumeTask on: starts every Downloading or Retrying task, in model order.
   void ResumeAtStartUp();
-  // Stops every worker and waits for them; see the note at the definition.
-  void ShutDown();
+  // Kills the retry timers, stops every worker and waits for them; returns
+  // how many did not end within the wait (see the note at the definition).
+  size_t ShutDown();
 
   // The running worker of a task, or nullptr.
   SocketDownLoad* FindWorker(int32_t taskIndex) const;
@@ -71,6 +73,8 @@ class TaskRunner : public platform::MessageHandler, public TaskRunnerHooks {
   struct Slot;
   class EventRelay;
 
+  // The worker of the task that has posted its final event, or nullptr.
+  Slot* FinishedSlot(int32_t taskIndex) const;
   void ReleaseWorker(int32_t taskIndex);
   void HandleFailure(DataRecord& task);
   void HandleCompletion(DataRecord& task);

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "platform/message_box.h"
 #include "platform/window_services.h"
 
 class QWidget;
@@ -140,6 +141,12 @@ struct FrameHooks {
   std::function<void(FrameAccess&)> openCaptureHistory;
   // Exit step 4/5: close the history dialog, free thumbnails (default: nothing).
   std::function<void(FrameAccess&)> releaseCapture;
+  // UM_SHOW_TASK and UM_DOWNLOAD_AGAIN from a capture popup: the address of
+  // the capture record with this identifier, empty when there is none
+  // (default: none, so such requests do nothing).
+  std::function<std::string(FrameAccess&, int32_t captureId)> captureAddress;
+  // Sends UM_TASK_ADDED to the asking popup (first parameter of the request).
+  std::function<void(FrameAccess&, platform::MessageParam askingWindow)> sendTaskAdded;
 
   // Messages of the frame's table by number: UM_CAPTURED, UM_CAPTURE_ADD,
   // UM_POPUP_CLOSED, UM_POPUP_THUMBNAIL, UM_MEDIA_SIZE, UM_MEDIA_DURATION,
@@ -148,8 +155,10 @@ struct FrameHooks {
   std::map<uint32_t, MessageHook> messages;
 
   // --- small dialogs ---
-  // The program's message box is whatever platform::SetMessageBoxSink holds;
-  // the frame installs a plain box only while none is installed.
+  // The program's message box (default: a plain one with the same captions
+  // and buttons). The application installs it as platform's MessageBoxSink
+  // behind a guard that queues calls made off the user-interface thread.
+  platform::MessageBoxSink* messageBox = nullptr;
   // Close-action question: returns kCloseToTray or kCloseProgram, or -1 for
   // Cancel; `dontAskAgain` is the check box (default: a plain question).
   std::function<int(QWidget* parent, int32_t preset, bool* dontAskAgain)> askCloseAction;

@@ -30,10 +30,17 @@ struct FakeList : VisibleList {
   int refreshAll = 0;
   std::vector<int32_t> refreshedRows;
   int previewCleared = 0;
+  // When set, every status text a row was redrawn with, each change once.
+  const DataModel* model = nullptr;
+  std::vector<std::string> shownTexts;
   std::vector<int32_t> Rows() const override { return rows; }
   std::vector<int32_t> SelectedRows() const override { return selected; }
   bool IsDeletedList() const override { return deletedList; }
-  void RefreshRow(int32_t t) override { refreshedRows.push_back(t); }
+  void RefreshRow(int32_t t) override {
+    refreshedRows.push_back(t);
+    const DataRecord* task = model ? model->FindTask(t) : nullptr;
+    if (task && (shownTexts.empty() || shownTexts.back() != task->StatusText)) shownTexts.push_back(task->StatusText);
+  }
   void RefreshAll() override { ++refreshAll; }
   void ShowLogIfSelected(int32_t) override {}
   void ClearPreview() override { ++previewCleared; }
@@ -97,10 +104,13 @@ class LocalServer {
     ::shutdown(fd_, SHUT_RDWR);
     ::close(fd_);
     thread_.join();
+    for (int c : clients_) ::shutdown(c, SHUT_RDWR);
     for (auto& t : serving_) t.join();
     for (int c : clients_) ::close(c);
   }
   int port() const { return port_; }
+  // Silent mode: connections the client has closed.
+  int closedByClient() const { return closedByClient_; }
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
@@ -115,7 +125,14 @@ class LocalServer {
         return;
       }
       if (mode_ == kSilent) {
-        clients_.push_back(c);  // keep it open, say nothing
+        // Keep it open and say nothing; note when the client goes.
+        serving_.emplace_back([this, c] {
+          char buf[4096];
+          while (::recv(c, buf, sizeof buf, 0) > 0) {
+          }
+          ++closedByClient_;
+        });
+        clients_.push_back(c);
         continue;
       }
       serving_.emplace_back([this, c] { Serve(c); });
@@ -150,6 +167,7 @@ class LocalServer {
   int fd_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<int> closedByClient_{0};
   std::thread thread_;
   std::vector<int> clients_;
   std::vector<std::thread> serving_;

@@ -197,7 +197,7 @@ TEST_F(RunnerTest, ShutDownEndsRunningWorkersAndKeepsTheirFiles) {
     SocketDownLoad* wb = runner->FindWorker(b);
     return wa && wb && wa->downloaded.load() > 0 && wb->downloaded.load() > 0;
   }));
-  runner->ShutDown();
+  EXPECT_EQ(runner->ShutDown(), 0u);  // both ended within the wait
   EXPECT_EQ(runner->WorkerCount(), 0u);
   EXPECT_GT(platform::FileSize(DataModel::TempPath(Task(a))), 0);
   EXPECT_GT(platform::FileSize(DataModel::TempPath(Task(b))), 0);

@@ -245,6 +245,40 @@ RTMP = {
 }
 
 
+# ------------------------------------------------------------------ HTTP
+def http_answer(status, fields, body=b""):
+    head = status + b"\r\n" + b"".join(k + b": " + v + b"\r\n" for k, v in fields)
+    return head + b"\r\n" + body
+
+
+FILLER = [(b"Set-Cookie", b"s%d=" % i + b"c" * 200) for i in range(20)]
+
+# Capacity byte first (what the lookups and the line reader may copy), then
+# the server's bytes.
+HTTP = {
+    "ok": b"\x1e" + http_answer(b"HTTP/1.1 200 OK", [(b"Content-Length", b"10"),
+                                                     (b"Content-Type", b"video/x-flv")],
+                                b"0123456789"),
+    "partial": b"\x64" + http_answer(b"HTTP/1.1 206 Partial Content", [
+        (b"Content-Length", b"500"), (b"Content-Range", b"bytes 1000-1499/1500")], b"p" * 500),
+    "range_unknown_size": b"\x64" + http_answer(b"HTTP/1.1 206 Partial Content", [
+        (b"Content-Length", b"5"), (b"Content-Range", b"bytes 1000-1004/*")], b"abcde"),
+    "range_past_kept_part": b"\xff" + http_answer(b"HTTP/1.1 206 Partial Content",
+                                                   [(b"Content-Length", b"4")] + FILLER +
+                                                   [(b"Content-Range", b"bytes 1000-1003/1004")],
+                                                   b"tail"),
+    "no_colon_and_prefix": b"\x08HTTP/1.1 200 OK\r\nConn: short\r\nX-No-Colon\r\nX-Empty:\r\n\r\n",
+    "not_found": b"\x1e" + http_answer(b"HTTP/1.1 404 Not Found", [(b"Content-Length", b"0")]),
+    "redirect": b"\x1e" + http_answer(b"HTTP/1.1 302 Found", [(b"Location", b"/ok/file")]),
+    "chunked": b"\x1e" + http_answer(b"HTTP/1.1 200 OK", [(b"Transfer-Encoding", b"chunked")],
+                                      b"4\r\nWiki\r\n0\r\n\r\n"),
+    "no_blank_line": b"\x1e" + b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n",
+    "status_only": b"\x00" + b"HTTP/1.1\r\n\r\n",
+    "huge_numbers": b"\x1e" + http_answer(b"HTTP/1.1 99999999999 OK", [
+        (b"Content-Length", b"99999999999"), (b"Content-Range", b"bytes 0-99999999999/1")]),
+}
+
+
 def write(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     os.makedirs(folder, exist_ok=True)
@@ -259,3 +293,4 @@ def write(target, seeds):
 write("fuzz_amf0", AMF0)
 write("fuzz_amf3", AMF3)
 write("fuzz_rtmp_read_packet", RTMP)
+write("fuzz_http_header", HTTP)

@@ -1,5 +1,7 @@
 #include "http/sh_download.h"
 
+#include "http/response_fields.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -250,6 +253,87 @@ TEST(ResponseHeader, LongHeaderIsCutAt1024ButTheBodyStartsAfterIt) {
   EXPECT_EQ(body, "BODY");
 }
 
+TEST(ResponseHeader, FullHeaderFieldsReachPastTheKeptPart) {
+  std::string filler;
+  for (int i = 0; i < 20; ++i) filler += "Set-Cookie: s" + std::to_string(i) + "=" + std::string(200, 'c') + "\r\n";
+  CannedServer server("HTTP/1.1 206 Partial Content\r\n"
+                      "Content-Length: 4\r\n"
+                      "Content-Rangefinder: no\r\n" +
+                      filler +
+                      "content-range: bytes 1000-1003/1004\r\n"
+                      "Content-Range: bytes 0-3/4\r\n"
+                      "\r\n"
+                      "X-After: body\r\n\r\n");
+  shDownLoad c;
+  Exchange(c, server);
+  EXPECT_EQ(c.HeaderLength(), shDownLoad::kHeaderLimit);
+  EXPECT_EQ(Field(c, "Content-Range", 100), " no");  // the kept part, by prefix
+  std::string value;
+  // The whole header, by the exact name, first one wins.
+  ASSERT_TRUE(c.FindFullHeaderField("Content-Range", &value));
+  EXPECT_EQ(value, " bytes 1000-1003/1004");
+  ASSERT_TRUE(c.FindFullHeaderField("content-length", &value));
+  EXPECT_EQ(value, " 4");
+  EXPECT_FALSE(c.FindFullHeaderField("Content", &value));
+  EXPECT_FALSE(c.FindFullHeaderField("X-After", &value));  // past the blank line
+  EXPECT_FALSE(c.FindFullHeaderField("HTTP/1.1 206 Partial Content", &value));
+}
+
+TEST(ResponseHeader, FullHeaderFieldsOfACutHeader) {
+  // The last line never ended: it is not a field.
+  CannedServer server("HTTP/1.1 200 OK\r\nA: 1\r\nContent-Range: bytes 0-1/2");
+  shDownLoad c;
+  Exchange(c, server);
+  std::string value;
+  EXPECT_TRUE(c.FindFullHeaderField("A", &value));
+  EXPECT_FALSE(c.FindFullHeaderField("Content-Range", &value));
+}
+
+TEST(ResponseFields, ContentLengthAndRange) {
+  struct Length {
+    const char* text;
+    bool ok;
+    int64_t value;
+  } lengths[] = {
+      {" 1234", true, 1234}, {"0", true, 0}, {"\t12abc", true, 12}, {"", false, 0}, {" -5", false, 0},
+      {"2147483647", true, 2147483647}, {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+  };
+  for (const auto& k : lengths) {
+    SCOPED_TRACE(k.text);
+    int64_t v = -1;
+    EXPECT_EQ(ParseContentLength(k.text, &v), k.ok);
+    if (k.ok) {
+      EXPECT_EQ(v, k.value);
+    }
+  }
+  struct Range {
+    const char* text;
+    bool ok;
+    int64_t first, last, complete;
+  } ranges[] = {
+      {" bytes 1000-1499/1500", true, 1000, 1499, 1500},
+      {"BYTES 0-0/1", true, 0, 0, 1},
+      {"bytes 5-9/*", true, 5, 9, -1},
+      {"bytes 0-99/1000", true, 0, 99, 1000},  // a middle part is a range too
+      {"bytes 10-9/20", false, 0, 0, 0},
+      {"bytes 0-99/99", false, 0, 0, 0},
+      {"bytes 0-99", false, 0, 0, 0},
+      {"bytes -99/100", false, 0, 0, 0},
+      {"items 0-1/2", false, 0, 0, 0},
+      {"bytes 0-2147483648/2147483649", false, 0, 0, 0},
+      {"", false, 0, 0, 0},
+  };
+  for (const auto& k : ranges) {
+    SCOPED_TRACE(k.text);
+    ContentRange r;
+    ASSERT_EQ(ParseContentRange(k.text, &r), k.ok);
+    if (!k.ok) continue;
+    EXPECT_EQ(r.first, k.first);
+    EXPECT_EQ(r.last, k.last);
+    EXPECT_EQ(r.complete, k.complete);
+  }
+}
+
 TEST(ResponseHeader, AnswerThatEndsEarly) {
   {
     CannedServer server("");
@@ -295,11 +379,20 @@ TEST(Receive, AbortFromAnotherThreadEndsTheWait) {
   CannedServer server("HTTP/1.1 200 OK\r\n\r\n", /*keepOpen=*/true);
   shDownLoad c;
   Exchange(c, server);
-  std::thread stopper([&] { c.Abort(); });
-  stopper.join();
+  std::chrono::steady_clock::time_point asked;
+  std::thread stopper([&] {
+    // A quarter into the receive wait below.
+    std::this_thread::sleep_for(std::chrono::milliseconds(shDownLoad::kReceiveWaitMs / 4));
+    asked = std::chrono::steady_clock::now();
+    c.Abort();
+  });
   char buf[16];
   // An aborted connection reads as closed: nothing, then the caller's checks.
   EXPECT_EQ(c.Receive(buf, sizeof buf), 0);
+  const auto returned = std::chrono::steady_clock::now();
+  stopper.join();
+  // The abort woke the wait at once; it did not run out (three quarters later).
+  EXPECT_LT(returned - asked, std::chrono::milliseconds(shDownLoad::kReceiveWaitMs / 2));
   EXPECT_TRUE(c.Close());
   // No new connection after an abort, even one that came before it.
   EXPECT_FALSE(c.CreateSocket());

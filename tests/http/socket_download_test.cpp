@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace {
 
 using testsupport::Attempt;
 using testsupport::RunAttempt;
+using testsupport::RunAttemptWith;
 using Lines = std::vector<std::string>;
 
 Lines operator+(Lines a, const Lines& b) {
@@ -160,6 +162,11 @@ TEST_F(WorkerTest, FailuresBeforeAnyAnswer) {
   } cases[] = {
       {"", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
       {"/v/clip.flv", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      // Malformed ports and hosts: never a server named after the scheme.
+      {"http://:8080/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      {"http://127.0.0.1:99999/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      {"http://127.0.0.1:8o/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
+      {"http://127.0.0.1:-80/x", {"TE_RESOLVING", invalid, "TE_URL_INVALID"}},
       {"http://127.0.0.1:" + std::to_string(closedPort) + "/clip.bin",
        {"TE_RESOLVING", connecting, "0 3 Failed to connect to the server.", "TE_CONNECT_FAILED"}},
   };
@@ -201,6 +208,9 @@ TEST_F(WorkerTest, FaultServerAnswers) {
     After after;
   } cases[] = {
       {"ok", 1000, 0, kReceiving + kCompleted, After::Source},
+      // Content-Range far past the 1024 header bytes that are kept.
+      {"long-fields", 1000, kSize, kReceiving + kCompleted, After::Source},
+      {"long-fields", 0, 0, kReceiving + kCompleted, After::Source},
       // Ranges ignored: the whole file again must not land after the part on disk.
       {"ignore-range", 1000, kSize, kRestart, After::Missing},
       {"ignore-range", 1000, 0, kRestart, After::Missing},
@@ -258,10 +268,18 @@ TEST_F(WorkerTest, AbortDuringTheBodyKeepsWhatArrived) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.event);
     platform::DeleteFile(temp());
+    std::chrono::steady_clock::time_point asked;
     Attempt a = RunAttempt(FaultUrl("stall"), temp(), 0, {}, [&](SocketDownLoad& w) {
       ASSERT_TRUE(testsupport::WaitForBytes(w, kSize / 2));
+      // A quarter into the receive wait, where only the broken connection
+      // wakes the worker early.
+      std::this_thread::sleep_for(std::chrono::milliseconds(shDownLoad::kReceiveWaitMs / 4));
+      asked = std::chrono::steady_clock::now();
       (w.*c.op)();
     });
+    // Ended at once, not when the wait ran out three quarters later.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked,
+              std::chrono::milliseconds(shDownLoad::kReceiveWaitMs / 2));
     EXPECT_EQ(a.summary, (Connected(faultPort_) + kReceiving + Lines{c.text, c.event}));
     EXPECT_EQ(a.last, c.code);
     EXPECT_TRUE(TempContent() == source_.substr(0, kSize / 2));
@@ -280,6 +298,95 @@ TEST_F(WorkerTest, TimeOutWhileTheHeaderStalls) {
   });
   EXPECT_EQ(a.summary, (Connected(faultPort_) + Lines{"0 3 Connection timeout.", "TE_TIMEOUT"}));
   EXPECT_TRUE(TempContent() == source_.substr(0, 1000));
+}
+
+// Fails its first `failSends` sends, and makes the receives whose numbers
+// (counted from 1) are listed come back empty.
+class FlakyWorker : public SocketDownLoad {
+ public:
+  int failSends = 0;
+  std::set<int> emptyReceives;
+  int sends = 0;
+  int receives = 0;
+
+ protected:
+  bool SendRequest() override {
+    return ++sends > failSends && SocketDownLoad::SendRequest();
+  }
+  int ReceiveChunk(char* buffer, int capacity) override {
+    if (emptyReceives.count(++receives)) return 0;
+    return SocketDownLoad::ReceiveChunk(buffer, capacity);
+  }
+};
+
+std::set<int> Numbers(std::initializer_list<std::pair<int, int>> spans) {
+  std::set<int> out;
+  for (auto [first, last] : spans)
+    for (int i = first; i <= last; ++i) out.insert(i);
+  return out;
+}
+
+TEST_F(WorkerTest, SendIsTriedTwentyTimes) {
+  StartFaultServer();
+  struct Case {
+    int failSends;
+    const char* last;
+    int sends;
+  } cases[] = {{19, "TE_COMPLETED", 20}, {20, "TE_SEND_FAILED", 20}, {1000, "TE_SEND_FAILED", 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failSends);
+    platform::DeleteFile(temp());
+    FlakyWorker w;
+    w.failSends = c.failSends;
+    Attempt a = RunAttemptWith(w, FaultUrl("ok"), temp(), 0);
+    EXPECT_EQ(a.summary.back(), c.last);
+    EXPECT_EQ(w.sends, c.sends);
+  }
+}
+
+TEST_F(WorkerTest, TwentyEmptyReceivesAreToleratedOverTheWholeAttempt) {
+  StartFaultServer();
+  // Not in a row: the empty ones come at the start and again after data.
+  struct Case {
+    std::set<int> empty;
+    Lines tail;
+  } cases[] = {
+      {Numbers({{1, 10}, {60, 69}}), kCompleted},
+      {Numbers({{1, 10}, {60, 70}}), {"0 0 Failed to receive data.", "TE_RECV_FAILED"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.empty.size());
+    platform::DeleteFile(temp());
+    FlakyWorker w;
+    w.emptyReceives = c.empty;
+    Attempt a = RunAttemptWith(w, FaultUrl("ok"), temp(), 0);
+    EXPECT_EQ(a.summary, Connected(faultPort_) + kReceiving + c.tail);
+    if (c.tail == kCompleted) {
+      EXPECT_TRUE(TempContent() == source_);
+    } else {
+      EXPECT_EQ(w.receives, 70);  // the 21st empty one ended it
+      EXPECT_TRUE(TempContent() == source_.substr(0, TempContent().size()));
+    }
+  }
+}
+
+TEST_F(WorkerTest, CountersOfASlowDownload) {
+  StartFaultServer();
+  const auto began = std::chrono::steady_clock::now();
+  Attempt a = RunAttempt(FaultUrl("slow"), temp(), 0, {}, [&](SocketDownLoad& w) {
+    // While receiving: the loop's start is known, the counters move.
+    ASSERT_TRUE(testsupport::WaitForBytes(w, kSize / 2));
+    EXPECT_NE(w.startTick.load(), 0u);
+    EXPECT_GT(w.downloaded.load(), 0);
+  });
+  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
+  ASSERT_EQ(a.last, TE_COMPLETED);
+  // 32 KiB every 0.2 s: over a second, so speed and elapsed time were set,
+  // and neither can exceed what the attempt really had.
+  EXPECT_GE(a.elapsed, 1);
+  EXPECT_LE(a.elapsed, took.count());
+  EXPECT_GT(a.speed, 0);
+  EXPECT_LE(a.speed, static_cast<int32_t>(kSize));
 }
 
 TEST_F(WorkerTest, ServerKilledHalfWayThenResumed) {

@@ -76,14 +76,15 @@ struct Attempt {
   int32_t last = 0;
   int32_t total = 0;
   int32_t downloaded = 0;
+  int32_t speed = 0;
+  int32_t elapsed = 0;
 };
 
-// One attempt for `url` into `tempPath`. `during`, when given, runs on this
-// thread while the worker runs on its own.
-inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, int32_t fileBytes,
-                          TaskRequest request = {},
-                          const std::function<void(SocketDownLoad&)>& during = {}) {
-  SocketDownLoad worker;
+// One attempt of `worker` for `url` into `tempPath`. `during`, when given,
+// runs on this thread while the worker runs on its own.
+inline Attempt RunAttemptWith(SocketDownLoad& worker, const std::string& url, const std::string& tempPath,
+                              int32_t fileBytes, TaskRequest request = {},
+                              const std::function<void(SocketDownLoad&)>& during = {}) {
   EventRecorder recorder(&worker);
   worker.Attach(&recorder);
   request.URL = url;
@@ -106,7 +107,16 @@ inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, i
   a.last = recorder.last();
   a.total = worker.totalSize;
   a.downloaded = worker.downloaded;
+  a.speed = worker.speed;
+  a.elapsed = worker.elapsed;
   return a;
+}
+
+inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, int32_t fileBytes,
+                          TaskRequest request = {},
+                          const std::function<void(SocketDownLoad&)>& during = {}) {
+  SocketDownLoad worker;
+  return RunAttemptWith(worker, url, tempPath, fileBytes, std::move(request), during);
 }
 
 // Waits until the worker has at least `bytes` (or gives up after a while).

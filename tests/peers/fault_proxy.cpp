@@ -110,6 +110,7 @@ void FaultProxy::Relay(int client, int index) {
       const ssize_t n = want ? ::recv(server, buf, want, 0) : 0;
       if (n <= 0 || !SendAll(client, buf, size_t(n))) break;
       downstream += n;
+      forwarded_ += n;
       if (limit >= 0 && downstream >= limit) {
         ++cuts_;
         break;

@@ -26,6 +26,8 @@ class FaultProxy {
   int port() const { return port_; }
   int connections() const { return accepted_; }
   int cuts() const { return cuts_; }
+  // Bytes passed from the server to clients, over all connections.
+  int64_t forwarded() const { return forwarded_; }
 
  private:
   void AcceptLoop();
@@ -38,6 +40,7 @@ class FaultProxy {
   std::atomic<bool> stopping_{false};
   std::atomic<int> accepted_{0};
   std::atomic<int> cuts_{0};
+  std::atomic<int64_t> forwarded_{0};
   std::thread accept_thread_;
   std::mutex relays_mutex_;
   std::vector<std::thread> relays_;

@@ -5,6 +5,8 @@ Usage: http_fault_server.py PORT FILE [REQUEST_LOG]
 
 Serves FILE on 127.0.0.1:PORT. The first path segment picks the behaviour:
   /ok/...            200 or, for a Range request, a correct 206
+  /long-fields/...   as /ok/, with about 5 KB of cookies between
+                     Content-Length and Content-Range
   /reset-thrice/...  as /ok/, but the first three answers send a third of
                      what was asked for and then reset the connection
   /slow/...          the same, 32 KiB every 0.2 s
@@ -23,6 +25,7 @@ Serves FILE on 127.0.0.1:PORT. The first path segment picks the behaviour:
   /long-header-first/... Content-Length first, then more than 1024 header bytes
   /no-blank/...      a first line without a blank
   /no-colon/...      a header line without a colon among the usual ones
+  /not-found-long/... 404 with a header line of 600 bytes
 Every request header received is appended to REQUEST_LOG when given.
 """
 
@@ -105,15 +108,17 @@ class Handler(socketserver.BaseRequestHandler):
                 sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 sock.close()
                 return
-        if mode in ("ok", "slow"):
+        if mode in ("ok", "slow", "long-fields"):
+            cookies = [("Set-Cookie", "s%d=%s" % (i, "c" * 200)) for i in range(24)]
+            filler = cookies if mode == "long-fields" else []
             if start:
                 head = header("HTTP/1.1 206 Partial Content", plain + [
-                    ("Content-Length", size - start),
+                    ("Content-Length", size - start)] + filler + [
                     ("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))])
             else:
-                head = header("HTTP/1.1 200 OK", plain + [("Content-Length", size)])
+                head = header("HTTP/1.1 200 OK", plain + [("Content-Length", size)] + filler)
             body = BODY[start or 0:]
-            if mode == "ok":
+            if mode != "slow":
                 sock.sendall(head + body)
             else:
                 sock.sendall(head)
@@ -165,6 +170,9 @@ class Handler(socketserver.BaseRequestHandler):
             sock.sendall(header("HTTP/1.1", plain + [("Content-Length", size)]) + BODY)
         elif mode == "no-colon":
             sock.sendall(b"HTTP/1.1 200 OK\r\nX-No-Colon-Here\r\nContent-Length: %d\r\n\r\n" % size + BODY)
+        elif mode == "not-found-long":
+            sock.sendall(header("HTTP/1.1 404 Not Found", [("X-Trace", "t" * 600),
+                                                           ("Content-Length", 0)]))
         else:
             sock.sendall(header("HTTP/1.1 404 Not Found", [("Content-Length", 0)]))
 

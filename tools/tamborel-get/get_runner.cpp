@@ -11,7 +11,10 @@ volatile std::sig_atomic_t GetRunner::interrupted = 0;
 
 namespace {
 constexpr int kTickMs = 200;
-}
+// The worker's failure texts of the request and header kinds.
+constexpr const char* kSendFailedText = "Failed to send downloading request.";
+constexpr const char* kNoResponseText = "Error occured.";
+}  // namespace
 
 GetRunner::GetRunner(DataModel& model, int32_t taskIndex, const GetOptions& options)
     : model_(model),
@@ -56,10 +59,11 @@ void GetRunner::PrintNewLog() {
       }
       if (text != "Failed to download the file.") Say(text);
     } else if (e.kind == LOG_REQUEST || e.kind == LOG_RESPONSE) {
-      // Request texts and header lines end in a line break; what is logged
-      // with those kinds without one is a failure message. The status line
-      // is worth seeing too.
-      bool message = !e.text.empty() && e.text.back() != '\n';
+      // Besides the request and the header, one failure message each is
+      // logged with these kinds. Header lines come in pieces of a limited
+      // length, so only the message's own text tells it apart. The status
+      // line is worth seeing too.
+      bool message = e.text == (e.kind == LOG_REQUEST ? kSendFailedText : kNoResponseText);
       bool statusLine = e.kind == LOG_RESPONSE && text.rfind("HTTP/", 0) == 0 && firstHeaderLine;
       if (message || statusLine) Say(text);
     }

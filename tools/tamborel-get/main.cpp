@@ -76,9 +76,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "The URL address is invalid.\n");
     return 2;
   }
-  // A run interrupted earlier left "{N_name}.TMP!" for the same name: carry on there.
-  std::string earlier = FindTempFileOf(task->SaveDir, task->FileName);
-  if (!earlier.empty()) task->TempFile = earlier;
+  // A run for the same address interrupted earlier left its temporary file
+  // under this name: carry on there.
+  task->TempFile = TempFileFor(options.url, task->FileName);
 
   struct sigaction sa {};
   sa.sa_handler = OnSignal;

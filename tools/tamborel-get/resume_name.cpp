@@ -1,32 +1,13 @@
 #include "resume_name.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
+#include <cstdint>
 
-#include <cctype>
-
-std::string FindTempFileOf(const std::string& folder, const std::string& fileName) {
-  const std::string tail = "_" + fileName + "}.TMP!";
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return {};
-  std::string best;
-  struct timespec bestTime {};
-  while (dirent* e = ::readdir(dir)) {
-    std::string name = e->d_name;
-    if (name.size() <= tail.size() + 1 || name[0] != '{' ||
-        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
-      continue;
-    const std::string digits = name.substr(1, name.size() - tail.size() - 1);
-    bool allDigits = !digits.empty();
-    for (char c : digits) allDigits = allDigits && std::isdigit(static_cast<unsigned char>(c));
-    struct stat st;
-    if (!allDigits || ::stat((folder + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (best.empty() || st.st_mtim.tv_sec > bestTime.tv_sec ||
-        (st.st_mtim.tv_sec == bestTime.tv_sec && st.st_mtim.tv_nsec > bestTime.tv_nsec)) {
-      best = name;
-      bestTime = st.st_mtim;
-    }
+std::string TempFileFor(const std::string& url, const std::string& fileName) {
+  // 64-bit FNV-1a: stable across runs and builds, unlike std::hash.
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : url) {
+    h ^= c;
+    h *= 1099511628211ull;
   }
-  ::closedir(dir);
-  return best;
+  return "{" + std::to_string(h) + "_" + fileName + "}.TMP!";
 }

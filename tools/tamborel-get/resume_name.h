@@ -1,9 +1,10 @@
-// Finding the temporary file an interrupted run of the same download left.
+// The temporary file of a download, named so that a rerun for the same
+// address finds it again and a download of another address never does.
 #pragma once
 
 #include <string>
 
-// The name of the newest "{N_fileName}.TMP!" in `folder` (N decimal digits),
-// or "" when there is none. The numbers are random per run, so the file name
-// is what ties a rerun to its temporary file.
-std::string FindTempFileOf(const std::string& folder, const std::string& fileName);
+// "{N_fileName}.TMP!" with N, in decimal, drawn from the address: two
+// addresses whose files get the same name still get different temporary
+// files, so one never continues what the other began.
+std::string TempFileFor(const std::string& url, const std::string& fileName);

@@ -1,0 +1,29 @@
+// Tamborel: the window program.
+#include <QApplication>
+
+#include <clocale>
+#include <string>
+
+#include "app/shell/tamborel_app.h"
+#include "ui/tamborel_style.h"
+
+int main(int argc, char** argv) {
+  std::string arguments;
+  for (int i = 1; i < argc; ++i) arguments += (i > 1 ? " " : "") + std::string(argv[i]);
+  // A second start only raises the first window; nothing else is made.
+  if (CTamborelApp::RaiseRunningInstance()) return 0;
+
+  QApplication qapp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tamborel"));
+  QApplication::setOrganizationName(QStringLiteral("Quorlin"));
+  QApplication::setQuitOnLastWindowClosed(false);  // the tray icon keeps it running
+  std::setlocale(LC_NUMERIC, "C");
+  ui::ApplyStyle(qapp);
+
+  shell::FrameHooks hooks;
+  CTamborelApp app;
+  if (!app.InitInstance(arguments, hooks)) return 0;
+  const int rc = QApplication::exec();
+  app.ExitInstance();
+  return rc;
+}
