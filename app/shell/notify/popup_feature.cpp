@@ -88,6 +88,7 @@ void PopupFeature::Install(shell::FrameHooks& hooks) {
     OpenHistory();
   });
   Chain(hooks.releaseCapture, [this](shell::FrameAccess&) { ClosePopupsAndHistory(); });
+  Chain(hooks.sendTaskAdded, [this](shell::FrameAccess&, platform::MessageParam asker) { SendTaskAdded(asker); });
   Chain(hooks.messages[shell::UM_POPUP_CLOSED],
         [this](shell::FrameAccess& f, platform::MessageParam wParam, platform::MessageParam) {
           Start(f);

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "app/capture/popups/capture_history_row.h"
+#include "app/capture/popups/ccaptrue_history.h"
 #include "app/capture/popups/popup_center.h"
 #include "app/capture/popups/popup_stack.h"
 #include "app/shell/frame_hooks.h"
 #include "app/shell/notify/completion_notifier.h"
 
-class CCaptrueHistory;
 class CPopWndDlg;
 class CPopWndFinishDlg;
 class CVideoPlayerView;
