@@ -27,7 +27,10 @@
 #include "tests/support/child_process.h"
 #include "tests/support/xvfb_display.h"
 
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libX11.so\nleak:libxcb\n"; }
+// Fontconfig and the desktop bus keep their allocations to the end of the process.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libdbus-1.so\nleak:libX11.so\nleak:libxcb\n";
+}
 
 namespace {
 
