@@ -95,7 +95,6 @@ struct TaskRunner::Slot {
   }
 };
 
-
 TaskRunner::TaskRunner(DataModel& model, Settings& settings, platform::WindowServices& services, Hosts hosts)
     : model_(model), settings_(settings), services_(services), hosts_(hosts),
       relay_(std::make_shared<EventRelay>(&services)) {

@@ -5,7 +5,6 @@
 #include "platform/file_system.h"
 #include "tests/app/runner_fixture.h"
 #include "tests/peers/fault_proxy.h"
-#include "tests/support/child_process.h"
 
 namespace runnertest {
 namespace {
@@ -65,10 +64,7 @@ TEST_F(RunnerTest, DeleteWhileDownloadingEndsInTheDeletedList) {
   LocalServer server(LocalServer::kTrickleBody, std::string(4 << 20, 'x'));
   int32_t t = AddTask(server.Url("/big"), "big");
   runner->StartTask(t, 1);
-  ASSERT_TRUE(clock.DeliverUntil([&] {
-    SocketDownLoad* w = runner->FindWorker(t);
-    return w && w->downloaded.load() > 10000;
-  }));
+  ASSERT_TRUE(ReceivesMoreThan(t, 10000));
   const int32_t sortBefore = model.LastSortIndex;
   const int refreshes = list.refreshAll;
   list.selected = {t};
@@ -107,11 +103,8 @@ TEST_F(RunnerTest, FileThatChangedSizeOnTheServerCompletesAfterOneRetry) {
   std::string source(60000, '\0');
   for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>(i * 7 + 3);
   box.WriteFile("source.bin", source);
-  const int port = testsupport::FreeTcpPort();
-  testsupport::ChildProcess server;
-  ASSERT_TRUE(server.Start({"python3", std::string(TAMBOREL_PEERS_DIR) + "/http_fault_server.py",
-                            std::to_string(port), box.path("source.bin")}));
-  ASSERT_TRUE(testsupport::WaitForPort(port));
+  const int port = StartFaultServer("source.bin");
+  ASSERT_NE(port, 0);
 
   struct Case {
     const char* what;
@@ -135,11 +128,8 @@ TEST_F(RunnerTest, DownloadCutTwiceWithLongHeadersResumesEachTime) {
   std::string source(400000, '\0');
   for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>((i * 131) ^ (i >> 9));
   box.WriteFile("source.bin", source);
-  const int port = testsupport::FreeTcpPort();
-  testsupport::ChildProcess server;
-  ASSERT_TRUE(server.Start({"python3", std::string(TAMBOREL_PEERS_DIR) + "/http_fault_server.py",
-                            std::to_string(port), box.path("source.bin"), box.path("requests.log")}));
-  ASSERT_TRUE(testsupport::WaitForPort(port));
+  const int port = StartFaultServer("source.bin");
+  ASSERT_NE(port, 0);
   // Every answer carries about 5 KB of cookies before its Content-Range.
   testpeers::FaultProxy proxy;
   ASSERT_TRUE(proxy.Start(port, {120000, 150000}));
@@ -147,26 +137,13 @@ TEST_F(RunnerTest, DownloadCutTwiceWithLongHeadersResumesEachTime) {
   settings.RetryDelay = 1;
   int32_t t = AddTask("http://127.0.0.1:" + std::to_string(proxy.port()) + "/long-fields/clip.bin", "clip.bin");
   runner->StartTask(t, 1);
-  int retries = 0;
-  for (;;) {
-    ASSERT_TRUE(clock.DeliverUntil([&] {
-      return runner->FindWorker(t) == nullptr && (Task(t).DownStatus == Retrying || Task(t).DownStatus == Completed);
-    }));
-    if (Task(t).DownStatus == Completed) break;
-    ASSERT_LT(++retries, 10);
-    ASSERT_TRUE(clock.AdvanceToNextTimer());
-  }
-  EXPECT_EQ(retries, 2);
+  EXPECT_EQ(RetriesUntilCompleted(t), 2);
   EXPECT_EQ(proxy.cuts(), 2);
   EXPECT_FALSE(LogHas(Task(t), "Server does not support resuming. Restart from the beginning."));
   EXPECT_TRUE(box.ReadFile("clip.bin") == source) << "the file differs from the source";
   // Each attempt went on from where the cut left the file: the bytes sent
   // are the file once, plus three headers.
-  const std::string requests = box.ReadFile("requests.log");
-  std::vector<int64_t> starts;
-  for (size_t at = requests.find("Range: bytes="); at != std::string::npos;
-       at = requests.find("Range: bytes=", at + 1))
-    starts.push_back(std::stoll(requests.substr(at + 13)));
+  const std::vector<int64_t> starts = RangeStarts();
   ASSERT_EQ(starts.size(), 2u);
   EXPECT_GT(starts[0], 100000);
   EXPECT_GT(starts[1], starts[0] + 100000);

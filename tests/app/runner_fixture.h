@@ -20,6 +20,7 @@
 #include "http/task_events.h"
 #include "platform/manual_clock.h"
 #include "platform/message_box.h"
+#include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
 
 namespace runnertest {
@@ -220,6 +221,46 @@ class RunnerTest : public ::testing::Test {
   bool SettlesIn(int32_t t, int32_t status) {
     return clock.DeliverUntil([&] { return runner->FindWorker(t) == nullptr && Task(t).DownStatus == status; });
   }
+  // Delivers worker events until the task's worker has more than `bytes`.
+  bool ReceivesMoreThan(int32_t t, int32_t bytes) {
+    return clock.DeliverUntil([&] {
+      SocketDownLoad* w = runner->FindWorker(t);
+      return w && w->downloaded.load() > bytes;
+    });
+  }
+  // Serves the sandbox file `file` from the scripted fault server, which
+  // logs the requests to requests.log; the port, or 0 when it did not start.
+  int StartFaultServer(const std::string& file) {
+    const int port = testsupport::FreeTcpPort();
+    if (!faultServer.Start({"python3", std::string(TAMBOREL_PEERS_DIR) + "/http_fault_server.py",
+                            std::to_string(port), box.path(file), box.path("requests.log")}) ||
+        !testsupport::WaitForPort(port))
+      return 0;
+    return port;
+  }
+  // Delivers events and fires the retry timers until the task completes: the
+  // retries it took, or -1 when it is not done after `limit` of them.
+  int RetriesUntilCompleted(int32_t t, int limit = 10) {
+    for (int retries = 0; retries <= limit; ++retries) {
+      if (!clock.DeliverUntil([&] {
+            return runner->FindWorker(t) == nullptr &&
+                   (Task(t).DownStatus == Retrying || Task(t).DownStatus == Completed);
+          }))
+        return -1;
+      if (Task(t).DownStatus == Completed) return retries;
+      if (!clock.AdvanceToNextTimer()) return -1;
+    }
+    return -1;
+  }
+  // Where the ranges the fault server was asked for start, in order.
+  std::vector<int64_t> RangeStarts() {
+    const std::string requests = box.ReadFile("requests.log");
+    const std::string tag = "Range: bytes=";
+    std::vector<int64_t> starts;
+    for (size_t at = requests.find(tag); at != std::string::npos; at = requests.find(tag, at + 1))
+      starts.push_back(std::stoll(requests.substr(at + tag.size())));
+    return starts;
+  }
   static bool LogHas(const DataRecord& r, const std::string& text) {
     return std::any_of(r.Log.begin(), r.Log.end(), [&](const LogEntry& e) { return e.text == text; });
   }
@@ -234,6 +275,7 @@ class RunnerTest : public ::testing::Test {
   FakeSound sound;
   AnswerBoxes boxes;
   std::unique_ptr<TaskRunner> runner;
+  testsupport::ChildProcess faultServer;
 };
 
 }  // namespace runnertest

@@ -141,42 +141,23 @@ TEST_F(RunnerTest, ServerThatResetsThreeTimesCompletesThroughRetries) {
   std::string source(300000, '\0');
   for (char& c : source) c = static_cast<char>(gen());
   box.WriteFile("source.bin", source);
-  const int port = testsupport::FreeTcpPort();
-  testsupport::ChildProcess server;
-  ASSERT_TRUE(server.Start({"python3", std::string(TAMBOREL_PEERS_DIR) + "/http_fault_server.py",
-                            std::to_string(port), box.path("source.bin"), box.path("requests.log")}));
-  ASSERT_TRUE(testsupport::WaitForPort(port));
+  const int port = StartFaultServer("source.bin");
+  ASSERT_NE(port, 0);
 
   settings.RetryDelay = 1;  // not stored; shortens the wait between attempts
   int32_t t = AddTask("http://127.0.0.1:" + std::to_string(port) + "/reset-thrice/clip.bin", "clip.bin");
   runner->StartTask(t, 1);
-  int retries = 0;
-  for (;;) {
-    ASSERT_TRUE(clock.DeliverUntil([&] {
-      return runner->FindWorker(t) == nullptr && (Task(t).DownStatus == Retrying || Task(t).DownStatus == Completed);
-    }));
-    if (Task(t).DownStatus == Completed) break;
-    ASSERT_LT(++retries, 10);
-    ASSERT_TRUE(clock.AdvanceToNextTimer());
-  }
-  EXPECT_EQ(retries, 3);
+  EXPECT_EQ(RetriesUntilCompleted(t), 3);
   EXPECT_TRUE(box.ReadFile("clip.bin") == source) << "the file differs from the source";
   // Every retry carried on from what was on disk.
-  const std::string requests = box.ReadFile("requests.log");
-  size_t ranges = 0;
-  for (size_t at = requests.find("Range: bytes="); at != std::string::npos; at = requests.find("Range: bytes=", at + 1))
-    ++ranges;
-  EXPECT_EQ(ranges, 3u);
+  EXPECT_EQ(RangeStarts().size(), 3u);
 }
 
 TEST_F(RunnerTest, StopDuringTheBodyPausesAndKeepsTheTemporaryFile) {
   LocalServer server(LocalServer::kTrickleBody, std::string(4 << 20, 'x'));
   int32_t t = AddTask(server.Url("/big"), "big");
   runner->StartTask(t, 1);
-  ASSERT_TRUE(clock.DeliverUntil([&] {
-    SocketDownLoad* w = runner->FindWorker(t);
-    return w && w->downloaded.load() > 10000;
-  }));
+  ASSERT_TRUE(ReceivesMoreThan(t, 10000));
   list.selected = {t};
   runner->Stop();
   EXPECT_EQ(Task(t).DownStatus, Stopping);

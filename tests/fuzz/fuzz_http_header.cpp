@@ -5,32 +5,25 @@
 // a request, reads and splits the header, and the fields are looked up and
 // parsed; the body is then received to its end. The first byte is the
 // capacity given to the field lookups and the line reader (0 to 255).
-#include <fcntl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "http/response_fields.h"
 #include "http/sh_download.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
 // Room for the kept header, all that is read past it, and a body, while
 // staying well inside what a socketpair buffers, so that nothing blocks.
 constexpr size_t kMaxStream = 96 * 1024;
-
-void SetNonBlocking(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) std::abort();
-}
 
 const char* const kNames[] = {"Content-Length", "Content-Range", "Content", "C", "", "Connection",
                               "Transfer-Encoding", "Location", "X-Filler"};
@@ -64,16 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxStream) size = kMaxStream;
 
   int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
-  SetNonBlocking(fds[0]);
-  size_t written = 0;
-  while (written < size) {
-    ssize_t n = write(fds[0], data + written, size - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) std::abort();
-    written += static_cast<size_t>(n);
-  }
-  shutdown(fds[0], SHUT_WR);
+  fuzz::QueueStream(data, size, fds);
 
   {
     shDownLoad c;

@@ -7,11 +7,8 @@
 //   bit 1: read through GetNextMediaPacket (the player's loop, aggregates
 //          included) instead of a plain ReadPacket loop that hands each
 //          complete message to the handlers.
-#include <fcntl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,11 +21,6 @@ namespace {
 // Well inside what a socketpair buffers, so the whole input is queued
 // before reading starts and nothing blocks.
 constexpr size_t kMaxStream = 64 * 1024;
-
-void SetNonBlocking(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) std::abort();
-}
 
 void Dispatch(CRTMP& rtmp, const RTMPPacket& packet) {
   const uint8_t* body = packet.body.get();
@@ -56,19 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxStream) size = kMaxStream;
 
   int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
-  // Both ends non-blocking: a write the buffer cannot take fails instead of
-  // hanging the run, and the reader never waits, as everything is queued.
-  SetNonBlocking(fds[0]);
-  SetNonBlocking(fds[1]);
-  size_t written = 0;
-  while (written < size) {
-    ssize_t n = write(fds[0], data + written, size - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) std::abort();
-    written += static_cast<size_t>(n);
-  }
-  shutdown(fds[0], SHUT_WR);
+  // Both ends non-blocking: the reader never waits, as everything is queued.
+  fuzz::QueueStream(data, size, fds);
 
   {
     CRTMP rtmp;

@@ -68,6 +68,21 @@ class TamborelGet : public ::testing::Test {
     return rc;
   }
 
+  // Runs the tool for `url` (its log in first.log) and interrupts it once
+  // part of the file is on disk.
+  void InterruptedRun(const std::string& url) {
+    testsupport::ChildProcess run;
+    ASSERT_TRUE(run.Start({TAMBOREL_GET, "-o", box_.path("out"), url}, box_.path("first.log")));
+    int64_t size = 0;
+    for (int i = 0; i < 1000 && size <= 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      std::vector<std::string> temps = TempFiles();
+      if (!temps.empty()) size = platform::FileSize(box_.path("out/" + temps[0]));
+    }
+    ASSERT_GT(size, 0);
+    EXPECT_EQ(run.Stop(), 130);
+  }
+
   std::vector<std::string> TempFiles() const {
     std::vector<std::string> names;
     if (DIR* d = ::opendir(box_.path("out").c_str())) {
@@ -143,17 +158,7 @@ TEST_F(TamborelGet, RefusesABadCommandLine) {
 
 TEST_F(TamborelGet, ContinuesFromTheTemporaryFileWhenRunAgain) {
   StartServer(1024 * 1024);  // the slow answer takes seconds for this
-  testsupport::ChildProcess first;
-  ASSERT_TRUE(first.Start({TAMBOREL_GET, "-o", box_.path("out"), Url("slow")}, box_.path("first.log")));
-  // Interrupted once part of the file is on disk.
-  int64_t size = 0;
-  for (int i = 0; i < 1000 && size <= 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::vector<std::string> temps = TempFiles();
-    if (!temps.empty()) size = platform::FileSize(box_.path("out/" + temps[0]));
-  }
-  ASSERT_GT(size, 0);
-  EXPECT_EQ(first.Stop(), 130);
+  ASSERT_NO_FATAL_FAILURE(InterruptedRun(Url("slow")));
   ASSERT_EQ(TempFiles().size(), 1u);
   const std::string temp = box_.path("out/" + TempFiles()[0]);
   const std::string part = testsupport::ReadWholeFile(temp);
@@ -184,16 +189,7 @@ TEST_F(TamborelGet, TemporaryFileOfAnotherAddressIsNotContinued) {
   ASSERT_TRUE(testsupport::WaitForPort(otherPort));
   const std::string otherUrl = "http://127.0.0.1:" + std::to_string(otherPort) + "/ok/clip.bin?session=1";
 
-  testsupport::ChildProcess first;
-  ASSERT_TRUE(first.Start({TAMBOREL_GET, "-o", box_.path("out"), Url("slow")}, box_.path("first.log")));
-  int64_t size = 0;
-  for (int i = 0; i < 1000 && size <= 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::vector<std::string> temps = TempFiles();
-    if (!temps.empty()) size = platform::FileSize(box_.path("out/" + temps[0]));
-  }
-  ASSERT_GT(size, 0);
-  EXPECT_EQ(first.Stop(), 130);
+  ASSERT_NO_FATAL_FAILURE(InterruptedRun(Url("slow")));
 
   std::string out, err;
   ASSERT_EQ(Get({"-o", box_.path("out"), otherUrl}, &out, &err), 0) << err;
