@@ -4,6 +4,7 @@
 #include <clocale>
 #include <string>
 
+#include "app/capture/capture_feature.h"
 #include "app/shell/notify/popup_feature.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
@@ -22,7 +23,9 @@ int main(int argc, char** argv) {
   ui::ApplyStyle(qapp);
 
   shell::FrameHooks hooks;
-  PopupFeature popups;
+  capture::CaptureFeature capture;  // outlives the frame: the bridge tears down after it
+  capture.Install(hooks);
+  PopupFeature popups;  // after capture: its slots run after the capture's
   popups.Install(hooks);
   CTamborelApp app;
   if (!app.InitInstance(arguments, hooks)) return 0;
