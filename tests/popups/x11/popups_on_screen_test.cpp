@@ -36,9 +36,10 @@ namespace {
 
 constexpr int kScreenWidth = 1280, kScreenHeight = 1024;
 
+// Stopped when the program ends; the application keeps its connection to the last.
 testsupport::XvfbDisplay& Display() {
-  static auto* display = new testsupport::XvfbDisplay(kScreenWidth, kScreenHeight);
-  return *display;
+  static testsupport::XvfbDisplay display(kScreenWidth, kScreenHeight);
+  return display;
 }
 
 QApplication* App() {
