@@ -6,6 +6,7 @@
 
 #include "app/capture/capture_feature.h"
 #include "app/shell/dialogs/dialog_features.h"
+#include "app/shell/notify/popup_feature.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
   shell::FrameHooks hooks;
   capture::CaptureFeature capture;  // outlives the frame: the bridge tears down after it
   capture.Install(hooks);
+  PopupFeature popups;  // after capture: its slots run after the capture's
+  popups.Install(hooks);
   // Installed after the features that set startMonitor, which it wraps.
   DialogFeatures dialogs({});
   dialogs.Install(hooks);
