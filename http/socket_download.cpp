@@ -56,6 +56,7 @@ void SocketDownLoad::Attach(TaskEventSink* view) {
   watchdogMark = -2;
   startTick = 0;
   speed = 0;
+  certificateRejected = 0;
   view_ = view;
 }
 
@@ -313,6 +314,18 @@ void SocketDownLoad::RunHttp() {
     connection_.Close();
     Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
     return;
+  }
+  if (parts.service == "https") {
+    std::string why;
+    TlsSession::Result tls = connection_.StartTls(server.c_str(), &why);
+    if (tls != TlsSession::Result::Ok) {
+      if (CheckAbort()) return;
+      // A certificate that fails now fails the same way on every retry.
+      if (tls == TlsSession::Result::CertificateRejected) certificateRejected = 1;
+      AddLog(0, 3, why);
+      Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
+      return;
+    }
   }
   if (!server.empty() && !Report(TE_CONNECTED, 0, 0, "Connected.")) return;
   if (CheckAbort()) return;

@@ -99,6 +99,9 @@ class SocketDownLoad : public StreamWorker {
   std::atomic<int32_t> cancelFlag{0};
   std::atomic<int32_t> deleteFlag{0};
   std::atomic<int32_t> timeoutFlag{0};
+  // Set when the attempt failed on the server's certificate: retrying
+  // cannot help.
+  std::atomic<int32_t> certificateRejected{0};
 
   // Live counters, written by the worker and read once a second by the view.
   std::atomic<int32_t> totalSize{0};
