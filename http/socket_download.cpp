@@ -21,6 +21,10 @@ namespace {
 
 uint32_t TickMs() { return platform::TickCountMs(); }
 
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 std::string Trimmed(const std::string& text) {
   const char* blanks = " \t\r\n";
   size_t first = text.find_first_not_of(blanks);
@@ -290,75 +294,102 @@ void SocketDownLoad::RunHttp() {
       return;
     }
   }
-  server = parts.server;
-  object = parts.object;
-  const int port = parts.port;
-
-  // 4.
-  if (!server.empty()) {
-    char text[300];
-    std::snprintf(text, sizeof text, "Connecting %.256s:%d...", server.c_str(), port);
-    AddLog(0, 0, text);
-  }
-
   // 5. There is no system cookie store: only the task's own cookie is sent.
   cookie = Trimmed(cookie);
 
-  // 6.-9.
-  if (CheckAbort()) return;
-  if (!connection_.CreateSocket()) {
-    Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
-    return;
-  }
-  if (!connection_.Connect(server.c_str(), port)) {
-    connection_.Close();
-    Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
-    return;
-  }
-  if (parts.service == "https") {
-    std::string why;
-    TlsSession::Result tls = connection_.StartTls(server.c_str(), &why);
-    if (tls != TlsSession::Result::Ok) {
-      if (CheckAbort()) return;
-      // A certificate that fails now fails the same way on every retry.
-      if (tls == TlsSession::Result::CertificateRejected) certificateRejected = 1;
-      AddLog(0, 3, why);
+  // The task keeps the address it was given; redirects only change where
+  // this attempt (and so a resume) asks.
+  for (int hops = 0;; ++hops) {
+    server = parts.server;
+    object = parts.object;
+    const int port = parts.port;
+
+
+    // 4.
+    if (!server.empty()) {
+      char text[300];
+      std::snprintf(text, sizeof text, "Connecting %.256s:%d...", server.c_str(), port);
+      AddLog(0, 0, text);
+    }
+
+    // 6.-9.
+    if (CheckAbort()) return;
+    if (!connection_.CreateSocket()) {
+      Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
+      return;
+    }
+    if (!connection_.Connect(server.c_str(), port)) {
+      connection_.Close();
       Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
       return;
     }
-  }
-  if (!server.empty() && !Report(TE_CONNECTED, 0, 0, "Connected.")) return;
-  if (CheckAbort()) return;
+    if (parts.service == "https") {
+      std::string why;
+      TlsSession::Result tls = connection_.StartTls(server.c_str(), &why);
+      if (tls != TlsSession::Result::Ok) {
+        if (CheckAbort()) return;
+        // A certificate that fails now fails the same way on every retry.
+        if (tls == TlsSession::Result::CertificateRejected) certificateRejected = 1;
+        AddLog(0, 3, why);
+        Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
+        return;
+      }
+    }
+    if (!server.empty() && !Report(TE_CONNECTED, 0, 0, "Connected.")) return;
+    if (CheckAbort()) return;
 
-  // 10.
-  connection_.BuildRequest(server.c_str(), object.c_str(), referer.c_str(), userAgent.c_str(),
-                           cookie.c_str(), downloaded, 0, nullptr);
-  for (int failures = 0; !SendRequest();) {
-    if (++failures >= kSendAttempts) {
+    // 10.
+    connection_.BuildRequest(server.c_str(), object.c_str(), referer.c_str(), userAgent.c_str(),
+                             cookie.c_str(), downloaded, 0, nullptr);
+    for (int failures = 0; !SendRequest();) {
+      if (++failures >= kSendAttempts) {
+        connection_.Close();
+        Report(TE_SEND_FAILED, 1, 1, "Failed to send downloading request.");
+        return;
+      }
+    }
+    AddLog(1, 1, connection_.RequestText());
+    if (CheckAbort()) return;
+
+    // 11.
+    char line[257];
+    bool anyLine = false;
+    for (int n; (n = connection_.ReadLine(line, 256)) != -1;) {
+      line[n] = '\0';
+      anyLine = true;
+      AddLog(2, 2, line);
+    }
+    // A header cut off before its blank line leaves the body's start unknown:
+    // as good as no answer, and nothing on disk is given up for it.
+    if (!anyLine || !connection_.HeaderComplete()) {
       connection_.Close();
-      Report(TE_SEND_FAILED, 1, 1, "Failed to send downloading request.");
+      Report(TE_NO_RESPONSE, 2, 2, "Error occured.");
       return;
     }
-  }
-  AddLog(1, 1, connection_.RequestText());
-  if (CheckAbort()) return;
+    if (CheckAbort()) return;
 
-  // 11.
-  char line[257];
-  bool anyLine = false;
-  for (int n; (n = connection_.ReadLine(line, 256)) != -1;) {
-    line[n] = '\0';
-    anyLine = true;
-    AddLog(2, 2, line);
-  }
-  // A header cut off before its blank line leaves the body's start unknown:
-  // as good as no answer, and nothing on disk is given up for it.
-  if (!anyLine || !connection_.HeaderComplete()) {
+    // Redirects are followed from the answer's header only; its body is not read.
+    if (!IsRedirect(connection_.Status())) break;
+    std::string location;
+    if (!connection_.FindFullHeaderField("Location", &location) || Trimmed(location).empty()) break;
     connection_.Close();
-    Report(TE_NO_RESPONSE, 2, 2, "Error occured.");
-    return;
+    if (hops >= kMaxRedirects) {
+      Report(TE_BAD_RESPONSE, 0, 3, "Too many redirects.");
+      return;
+    }
+    const std::string next = ResolveLocation(parts, Trimmed(location));
+    UrlParts nextParts;
+    if (!SplitUrl(next, &nextParts) || (nextParts.service != "http" && nextParts.service != "https")) {
+      Report(TE_BAD_RESPONSE, 0, 3, "The server redirected to an invalid address.");
+      return;
+    }
+    if (parts.service == "https" && nextParts.service == "http") {
+      Report(TE_BAD_RESPONSE, 0, 3, "Refused to follow a redirect from a secure address to an insecure one.");
+      return;
+    }
+    AddLog(0, 3, "Redirected to " + next.substr(0, 1024));
+    parts = nextParts;
   }
-  if (CheckAbort()) return;
 
   // 12.
   const int status = connection_.Status();

@@ -24,6 +24,7 @@ class SocketDownLoad : public StreamWorker {
   static constexpr int kSendAttempts = 20;
   static constexpr int kEmptyReceives = 20;   // tolerated per attempt
   static constexpr int kRestartPauseMs = 500;
+  static constexpr int kMaxRedirects = 10;    // per attempt
 
   SocketDownLoad();
   virtual ~SocketDownLoad();

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "tests/http/worker_harness.h"
 #include "tests/peers/fault_proxy.h"
+#include "tests/support/child_process.h"
 #include "tests/support/nginx_peer.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
@@ -56,6 +57,7 @@ class HttpsTest : public ::testing::Test {
 
   std::string temp() const { return box_.path("save/{4321_clip}.TMP!"); }
   std::string TempContent() const { return testsupport::ReadWholeFile(temp()); }
+  void WritePartial() const { testsupport::WriteWholeFile(temp(), source_.substr(0, 1000)); }
 
   static testsupport::TestPki* pki_;
   static bool pkiMade_;
@@ -148,6 +150,102 @@ TEST_F(HttpsTest, StopDuringAStalledBodyEndsWithinOneReceiveWait) {
   const std::string part = TempContent();
   EXPECT_GE(part.size(), 90u * 1024);
   EXPECT_TRUE(part == source_.substr(0, part.size()));
+}
+
+class RedirectTest : public HttpsTest {
+ protected:
+  void SetUp() override {
+    HttpsTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    platform::CreateFolders(box_.path("www/sub/"));
+    box_.WriteFile("www/sub/clip.bin", source_);
+    // Both servers know each other's port before either starts.
+    securePort_ = testsupport::FreeTcpPort();
+    const std::string plainRedirects =
+        "    absolute_redirect off;\n"
+        "    location = /hop1 { return 301 /hop2; }\n"
+        "    location = /hop2 { return 302 /clip.bin; }\n"
+        "    location = /sub/relative { return 303 clip.bin; }\n"
+        "    location = /up { return 307 https://127.0.0.1:" + std::to_string(securePort_) +
+        "/clip.bin; }\n"
+        "    location = /loop { return 302 /loop; }\n";
+    ASSERT_TRUE(plain_.Start(box_.path("www"), plainRedirects)) << plain_.ErrorLog();
+    const std::string secureRedirects =
+        "    location = /down { return 308 http://127.0.0.1:" + std::to_string(plain_.port()) +
+        "/clip.bin; }\n";
+    ASSERT_TRUE(nginx_.StartTls(box_.path("www"), pki_->good_cert(), pki_->key_file(), secureRedirects,
+                                securePort_))
+        << nginx_.ErrorLog();
+  }
+
+  static Lines Redirects(const Attempt& a) {
+    Lines out;
+    for (const std::string& line : a.summary)
+      if (line.rfind("0 3 Redirected to ", 0) == 0) out.push_back(line.substr(18));
+    return out;
+  }
+
+  int securePort_ = 0;
+  testsupport::NginxPeer plain_;
+};
+
+TEST_F(RedirectTest, ChainsEndInTheFile) {
+  const std::string plain = "http://127.0.0.1:" + std::to_string(plain_.port());
+  const std::string secure = "https://127.0.0.1:" + std::to_string(securePort_);
+  const struct {
+    const char* what;
+    std::string url;
+    size_t partial;
+    Lines hops;
+  } cases[] = {
+      {"http to http", plain + "/hop1", 0, {plain + "/hop2", plain + "/clip.bin"}},
+      {"http to https", plain + "/up", 0, {secure + "/clip.bin"}},
+      {"relative location", plain + "/sub/relative", 0, {plain + "/sub/clip.bin"}},
+      {"resumed through the chain", plain + "/hop1", 5000, {plain + "/hop2", plain + "/clip.bin"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::DeleteFile(temp());
+    if (c.partial) testsupport::WriteWholeFile(temp(), source_.substr(0, c.partial));
+    Attempt a = RunAttempt(c.url, temp(), c.partial ? static_cast<int32_t>(kSize) : 0);
+    EXPECT_EQ(a.last, TE_COMPLETED);
+    EXPECT_EQ(Redirects(a), c.hops);
+    ASSERT_EQ(a.request.size(), c.hops.size() + 1);
+    if (c.partial) {
+      for (const std::string& request : a.request)
+        EXPECT_NE(request.find("Range: bytes=5000-\r\n"), std::string::npos);
+    }
+    EXPECT_TRUE(TempContent() == source_);
+  }
+  // The server really sends the relative form resolved above.
+  platform::DeleteFile(temp());
+  Attempt relative = RunAttempt(plain + "/sub/relative", temp(), 0);
+  EXPECT_TRUE(Contains(relative.header, "Location: clip.bin\r\n"));
+}
+
+TEST_F(RedirectTest, LoopsAndDowngradesFail) {
+  const std::string plain = "http://127.0.0.1:" + std::to_string(plain_.port());
+  const struct {
+    const char* what;
+    std::string url;
+    size_t hops;
+    const char* text;
+  } cases[] = {
+      {"loop", plain + "/loop", 10, "0 3 Too many redirects."},
+      {"https to http", nginx_.SecureUrl("/down"), 0,
+       "0 3 Refused to follow a redirect from a secure address to an insecure one."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WritePartial();
+    Attempt a = RunAttempt(c.url, temp(), static_cast<int32_t>(kSize));
+    EXPECT_EQ(a.last, TE_BAD_RESPONSE);
+    EXPECT_EQ(Redirects(a).size(), c.hops);
+    ASSERT_FALSE(a.summary.empty());
+    EXPECT_EQ(a.summary[a.summary.size() - 2], c.text);
+    // What was on disk stays: the file itself was never answered for.
+    EXPECT_TRUE(TempContent() == source_.substr(0, 1000));
+  }
 }
 
 }  // namespace

@@ -36,17 +36,17 @@ bool NginxPeer::Start(const std::string& root, const std::string& serverExtra,
 }
 
 bool NginxPeer::StartTls(const std::string& root, const std::string& certFile,
-                         const std::string& keyFile, const std::string& serverExtra) {
+                         const std::string& keyFile, const std::string& serverExtra, int port) {
   return StartHttp(root, " ssl",
                    "    ssl_certificate " + certFile + ";\n    ssl_certificate_key " + keyFile + ";\n" +
                        serverExtra,
-                   {});
+                   {}, port);
 }
 
 bool NginxPeer::StartHttp(const std::string& root, const std::string& listenSuffix,
-                          const std::string& serverExtra, const std::string& mainExtra) {
+                          const std::string& serverExtra, const std::string& mainExtra, int port) {
   Stop();
-  port_ = FreeTcpPort();
+  port_ = port > 0 ? port : FreeTcpPort();
   if (port_ <= 0) return false;
   const std::string p = prefix_.dir();
   std::filesystem::create_directories(p + "temp");

@@ -27,9 +27,10 @@ class NginxPeer {
   // top of the configuration.
   bool Start(const std::string& root, const std::string& serverExtra = {},
              const std::string& mainExtra = {});
-  // HTTPS: as Start, with the certificate chain and key files given.
+  // HTTPS: as Start, with the certificate chain and key files given; on
+  // `port` when it is not 0.
   bool StartTls(const std::string& root, const std::string& certFile, const std::string& keyFile,
-                const std::string& serverExtra = {});
+                const std::string& serverExtra = {}, int port = 0);
   // RTMP: serves the files in media_dir() (put them there before or after
   // starting) and waits until it accepts connections.
   bool Start();
@@ -53,7 +54,7 @@ class NginxPeer {
 
  private:
   bool StartHttp(const std::string& root, const std::string& listenSuffix,
-                 const std::string& serverExtra, const std::string& mainExtra);
+                 const std::string& serverExtra, const std::string& mainExtra, int port = 0);
 
   Sandbox prefix_;
   ChildProcess process_;
