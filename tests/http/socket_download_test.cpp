@@ -200,6 +200,11 @@ TEST_F(WorkerTest, FaultServerAnswers) {
   StartFaultServer();
   const Lines noSize = {"3 1 Failed to get file size.", "TE_NO_SIZE"};
   const Lines recvFailed = {"0 0 Failed to receive data.", "TE_RECV_FAILED"};
+  // Followed to the same server, resuming there when a part is on disk.
+  const Lines again = Connected(faultPort_);
+  const Lines redirected =
+      Lines{"0 3 Redirected to http://127.0.0.1:" + std::to_string(faultPort_) + "/ok/file"} +
+      Lines(again.begin() + 1, again.end()) + kReceiving + kCompleted;
   struct Case {
     const char* mode;
     size_t partial;
@@ -220,8 +225,8 @@ TEST_F(WorkerTest, FaultServerAnswers) {
       {"wrong-start", 1000, kSize, kRestart, After::Missing},
       {"short-206", 1000, 0, kRestart, After::Missing},
       {"no-length", 0, 0, noSize, After::Missing},
-      {"redirect", 0, 0, {"TE_BAD_RESPONSE"}, After::Missing},
-      {"redirect", 1000, kSize, kRestart, After::Missing},
+      {"redirect", 0, 0, redirected, After::Source},
+      {"redirect", 1000, kSize, redirected, After::Source},
       {"no-blank", 0, 0, {"TE_BAD_RESPONSE"}, After::Missing},
       {"no-colon", 0, 0, kReceiving + kCompleted, After::Source},
       {"long-header", 0, 0, noSize, After::Missing},
