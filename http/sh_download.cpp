@@ -219,6 +219,8 @@ void shDownLoad::ResetResponse() {
   fullHeader_.clear();
   headerLength_ = -1;
   headerReceived_ = 0;
+  peerClosed_ = false;
+  peerReset_ = false;
   headerComplete_ = 0;
   readPosition_ = 0;
   knownWaiting_ = 0;
@@ -367,6 +369,7 @@ int shDownLoad::ReceiveSecure(char* buffer, int capacity) {
   }
   int64_t n = tls_.ReceiveSome(buffer, static_cast<size_t>(capacity));
   if (n > 0) return static_cast<int>(n);
+  if (n == 0) peerClosed_ = true;
   if (n == 0 || n == TlsSession::kWouldBlock) return 0;
   Close();
   return -1;
@@ -381,7 +384,15 @@ int shDownLoad::ReceivePlain(char* buffer, int capacity) {
     if (ready == 0) return 0;
     waiting = platform::SocketBytesWaiting(socket_);
     if (waiting < 0) goto failed;
-    if (waiting == 0) return 0;
+    if (waiting == 0) {
+      // Readable with nothing waiting: the server closed (a byte that came
+      // in between is simply taken).
+      // A reset is a cut, never the body's end, even when a close follows.
+      n = platform::SocketReceive(socket_, buffer, 1);
+      if (n < 0) peerReset_ = true;
+      if (n == 0 && !peerReset_) peerClosed_ = true;
+      return n > 0 ? static_cast<int>(n) : 0;
+    }
   }
   n = platform::SocketReceive(socket_, buffer, static_cast<size_t>(std::min<int64_t>(waiting, capacity)));
   if (n > 0) {

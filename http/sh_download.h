@@ -68,6 +68,8 @@ class shDownLoad {
   // Body bytes: the count, 0 for nothing this time (also after the server
   // closed), -1 for a failure (the socket is then closed).
   int Receive(char* buffer, int capacity);
+  // A receive saw the server close its side: no more body bytes will come.
+  bool PeerClosed() const { return peerClosed_; }
   // From any thread: breaks the connection so that a blocked connect, wait or
   // receive returns, and keeps later sockets from being made. The owner
   // still closes the socket.
@@ -112,6 +114,8 @@ class shDownLoad {
   // readiness wait nor the query. Owner thread only.
   int64_t knownWaiting_ = 0;
   int headerReceived_ = 0;
+  bool peerClosed_ = false;
+  bool peerReset_ = false;
   int headerComplete_ = 0;
   std::array<char, 16> address_{};
   std::array<char, kBufferSize> request_{};

@@ -9,6 +9,7 @@
 
 #include "core/stream_attempt.h"
 #include "core/stream_retry_loop.h"
+#include "http/chunked_decoder.h"
 #include "http/log_lock.h"
 #include "http/response_fields.h"
 #include "http/task_events.h"
@@ -404,32 +405,47 @@ void SocketDownLoad::RunHttp() {
   if (CheckAbort()) return;
   char value[31];
   int64_t contentLength = 0;
-  if (!connection_.FindField("Content-Length", value, 30) || !ParseContentLength(value, &contentLength) ||
-      contentLength <= 0 || contentLength > INT32_MAX - downloaded) {
-    connection_.Close();
-    Report(TE_NO_SIZE, 3, 1, "Failed to get file size.");
-    return;
-  }
+  const BodyFraming framing = Framing(status);
+  if (framing == BodyFraming::Length) {
+    if (!connection_.FindField("Content-Length", value, 30) || !ParseContentLength(value, &contentLength) ||
+        contentLength <= 0 || contentLength > INT32_MAX - downloaded) {
+      connection_.Close();
+      Report(TE_NO_SIZE, 3, 1, "Failed to get file size.");
+      return;
+    }
+    // A resumed answer that does not continue exactly where the file ends
+    // would corrupt it: start over as for a server that cannot resume.
+    if (!RangeAnswerFits(contentLength)) {
+      connection_.Close();
+      RestartFromBeginning();
+      Report(TE_BAD_RESPONSE, 0, 3, "");
+      return;
+    }
 
-  // A resumed answer that does not continue exactly where the file ends
-  // would corrupt it: start over as for a server that cannot resume.
-  if (!RangeAnswerFits(contentLength)) {
-    connection_.Close();
-    RestartFromBeginning();
-    Report(TE_BAD_RESPONSE, 0, 3, "");
-    return;
-  }
-
-  // 14.
-  const int32_t newTotal = static_cast<int32_t>(contentLength + downloaded);
-  if (totalSize != 0 && totalSize != newTotal) {
-    RestartFromBeginning();
-    Report(TE_BAD_RESPONSE, 0, 3, "");
-    return;
+    // 14.
+    const int32_t newTotal = static_cast<int32_t>(contentLength + downloaded);
+    if (totalSize != 0 && totalSize != newTotal) {
+      RestartFromBeginning();
+      Report(TE_BAD_RESPONSE, 0, 3, "");
+      return;
+    }
+    totalSize = newTotal;
+  } else {
+    // The whole body comes again from its start: what is on disk cannot be
+    // continued, and the size stays unknown until the body ends.
+    if (downloaded > 0) {
+      AddLog(0, 3, "The file size is unknown, so the download cannot resume. Restart from the beginning.");
+      if (!platform::DeleteFile(tempPath) && platform::FileExists(tempPath)) {
+        connection_.Close();
+        Report(TE_CREATE_FAILED, 0, 3, "Failed to create temporary file.");
+        return;
+      }
+      downloaded = 0;
+    }
+    totalSize = 0;
   }
 
   // 15.
-  totalSize = newTotal;
   if (!Report(TE_SIZE_KNOWN, 0, 3, "")) return;
   if (CheckAbort()) return;
 
@@ -449,51 +465,87 @@ void SocketDownLoad::RunHttp() {
   if (!Report(TE_RECEIVING, 0, 0, "Start receiving data ...")) return;
 
   // 18.
+  ReceiveBody(framing);
+}
+
+SocketDownLoad::BodyFraming SocketDownLoad::Framing(int status) {
+  // Only a whole file may come without its length: a part must say which.
+  if (status != 200) return BodyFraming::Length;
+  std::string encoding;
+  if (connection_.FindFullHeaderField("Transfer-Encoding", &encoding) &&
+      Trimmed(encoding).find("chunked") != std::string::npos)
+    return BodyFraming::Chunked;
+  std::string length;
+  return connection_.FindFullHeaderField("Content-Length", &length) ? BodyFraming::Length
+                                                                    : BodyFraming::UntilClose;
+}
+
+bool SocketDownLoad::FailBody(int32_t code, const char* text) {
+  CloseFile();
+  connection_.Close();
+  Report(code, 0, 0, text);
+  return false;
+}
+
+void SocketDownLoad::ReceiveBody(BodyFraming framing) {
   char buffer[kChunk];
   const uint32_t start = TickMs();
   startTick = start;
   uint32_t lastTick = start;
   int32_t count = downloaded;
   int32_t lastCount = count;
-  const int32_t total = totalSize;
+  const int32_t total = totalSize;  // 0 while the size is unknown
+  const bool sized = framing == BodyFraming::Length;
+  ChunkedDecoder chunks;
   int empty = 0;
   for (;;) {
-    if (count >= total) {
+    const bool ended = sized ? count >= total
+                             : framing == BodyFraming::Chunked ? chunks.Done() : connection_.PeerClosed();
+    if (ended) {
       bool written = file_.Close();
       connection_.Close();
       if (!written) {
         Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
         return;
       }
-      downloaded = total;
+      totalSize = count;
+      downloaded = count;
       Report(TE_COMPLETED, 3, 1, "Download Completed.");
       return;
     }
     // Never more than the announced rest: bytes past it do not belong to the file.
-    int n = ReceiveChunk(buffer, std::min(kChunk, total - count));
+    int n = ReceiveChunk(buffer, sized ? std::min(kChunk, total - count) : kChunk);
     if (CheckAbort()) return;
     if (n == 0) {
+      // The server's close ends a body sent until then; for any other it is a cut.
+      if (framing == BodyFraming::UntilClose && connection_.PeerClosed()) continue;
       if (++empty <= kEmptyReceives) continue;
-      CloseFile();
-      connection_.Close();
-      Report(TE_RECV_FAILED, 0, 0, "Failed to receive data.");
+      FailBody(TE_RECV_FAILED, "Failed to receive data.");
       return;
     }
     if (CheckAbort()) return;
     if (n < 0) {
-      CloseFile();
-      connection_.Close();
-      Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
+      FailBody(TE_RECV_ERROR, "Error occurred.");
+      return;
+    }
+    if (framing == BodyFraming::Chunked) {
+      const int64_t decoded = chunks.Feed(buffer, static_cast<size_t>(n), buffer);
+      if (decoded < 0) {
+        FailBody(TE_RECV_ERROR, "Error occurred.");
+        return;
+      }
+      n = static_cast<int>(decoded);
+    }
+    if (CheckAbort()) return;
+    if (n > 0 && !file_.Write(buffer, static_cast<size_t>(n))) {
+      FailBody(TE_WRITE_FAILED, "Failed to write file data.");
       return;
     }
     if (CheckAbort()) return;
-    if (!file_.Write(buffer, static_cast<size_t>(n))) {
-      CloseFile();
-      connection_.Close();
-      Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+    if (n > INT32_MAX - count) {
+      FailBody(TE_WRITE_FAILED, "Failed to write file data.");
       return;
     }
-    if (CheckAbort()) return;
     count += n;
     downloaded = count;
     const uint32_t now = TickMs();
@@ -504,9 +556,7 @@ void SocketDownLoad::RunHttp() {
       lastTick = now;
       // At most a second of data waits in memory should the process die.
       if (!file_.Flush()) {
-        CloseFile();
-        connection_.Close();
-        Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+        FailBody(TE_WRITE_FAILED, "Failed to write file data.");
         return;
       }
     }

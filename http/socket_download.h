@@ -121,7 +121,12 @@ class SocketDownLoad : public StreamWorker {
   virtual int ReceiveChunk(char* buffer, int capacity) { return connection_.Receive(buffer, capacity); }
 
  private:
+  enum class BodyFraming { Length, Chunked, UntilClose };
+
   void RunHttp();
+  BodyFraming Framing(int status);
+  void ReceiveBody(BodyFraming framing);
+  bool FailBody(int32_t code, const char* text);
   void RunStream(bool tunnelled);
   void BreakConnection();
   void CloseStreamClient();
