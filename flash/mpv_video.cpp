@@ -6,6 +6,9 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <clocale>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,12 +27,13 @@ enum PropertyId : uint64_t { kDuration = 1, kEofReached, kPausedForCache };
 
 void SetAudioOutput(const QString& name) { AudioOutput() = name; }
 
+namespace {
+
 // A render target whose rows start on 64-byte boundaries, as libmpv's
 // software renderer prefers.
-struct MpvVideo::Buffer {
+struct Buffer {
   explicit Buffer(QSize s) : size(s), stride((static_cast<size_t>(s.width()) * 4 + 63) / 64 * 64) {
     data = static_cast<uchar*>(std::aligned_alloc(64, stride * static_cast<size_t>(s.height())));
-    if (data) std::memset(data, 0, stride * static_cast<size_t>(s.height()));
   }
   ~Buffer() { std::free(data); }
   Buffer(const Buffer&) = delete;
@@ -37,6 +41,117 @@ struct MpvVideo::Buffer {
   QSize size;
   size_t stride;
   uchar* data = nullptr;
+};
+
+}  // namespace
+
+// Pulls frames from libmpv as they come and renders them at the size the
+// control wants; hands each picture to the UI thread.
+class MpvVideo::Renderer {
+ public:
+  Renderer(mpv_render_context* context, MpvVideo* owner) : context_(context), owner_(owner) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~Renderer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+  // From libmpv's threads: something to render.
+  void Update() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      update_ = true;
+    }
+    wake_.notify_one();
+  }
+
+  // From the UI thread: the size wanted, whether a stream is shown, and
+  // which stream it is.
+  void SetTarget(QSize size, bool show, uint64_t generation) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      target_ = size;
+      show_ = show;
+      generation_ = generation;
+      redraw_ = true;
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  void Run() {
+    for (;;) {
+      bool update = false, redraw = false, show = false;
+      QSize size;
+      uint64_t generation = 0;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return update_ || redraw_ || stop_; });
+        if (stop_) return;
+        std::swap(update, update_);
+        std::swap(redraw, redraw_);
+        size = target_;
+        show = show_;
+        generation = generation_;
+      }
+      const uint64_t flags = update ? mpv_render_context_update(context_) : 0;
+      const bool frame = flags & MPV_RENDER_UPDATE_FRAME;
+      // A redraw repeats the last frame, which must belong to this stream.
+      if (!frame && !(redraw && show && frameGeneration_ == generation)) continue;
+      if (!show || size.isEmpty()) {
+        // Keep libmpv's queue moving; nothing is shown.
+        int skip = 1;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_context_render(context_, params);
+        continue;
+      }
+      if (!buffer_ || buffer_->size != size) {
+        buffer_ = std::make_unique<Buffer>(size);
+        if (!buffer_->data) {
+          buffer_.reset();
+          continue;
+        }
+      }
+      int wh[2] = {size.width(), size.height()};
+      size_t stride = buffer_->stride;
+      mpv_render_param params[] = {
+          {MPV_RENDER_PARAM_SW_SIZE, wh},
+          {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
+          {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+          {MPV_RENDER_PARAM_SW_POINTER, buffer_->data},
+          {MPV_RENDER_PARAM_INVALID, nullptr},
+      };
+      if (mpv_render_context_render(context_, params) < 0) continue;
+      if (frame) frameGeneration_ = generation;
+      const QImage image = QImage(buffer_->data, size.width(), size.height(),
+                                  static_cast<qsizetype>(buffer_->stride), QImage::Format_RGBX8888)
+                               .copy();
+      // Dropped with the owner if it is gone by then.
+      MpvVideo* owner = owner_;
+      QMetaObject::invokeMethod(
+          owner, [owner, image, generation] { owner->OnRendered(image, generation); }, Qt::QueuedConnection);
+    }
+  }
+
+  mpv_render_context* context_;
+  MpvVideo* owner_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool update_ = false;
+  bool redraw_ = false;
+  bool stop_ = false;
+  bool show_ = false;
+  QSize target_;
+  uint64_t generation_ = 0;
+  uint64_t frameGeneration_ = ~uint64_t(0);  // render thread only
+  std::unique_ptr<Buffer> buffer_;
 };
 
 MpvVideo::MpvVideo(QObject* parent) : QObject(parent) {}
@@ -105,6 +220,7 @@ bool MpvVideo::Create() {
   mpv_observe_property(mpv_, kDuration, "duration", MPV_FORMAT_DOUBLE);
   mpv_observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
   mpv_observe_property(mpv_, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
+  renderer_ = std::make_unique<Renderer>(render_, this);
   mpv_set_wakeup_callback(mpv_, &MpvVideo::OnWakeup, this);
   mpv_render_context_set_update_callback(render_, &MpvVideo::OnRenderUpdate, this);
   return true;
@@ -113,6 +229,7 @@ bool MpvVideo::Create() {
 void MpvVideo::Destroy() {
   if (render_) {
     mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+    renderer_.reset();
     mpv_render_context_free(render_);
     render_ = nullptr;
   }
@@ -129,11 +246,7 @@ void MpvVideo::OnWakeup(void* self) {
     QMetaObject::invokeMethod(video, &MpvVideo::DrainEvents, Qt::QueuedConnection);
 }
 
-void MpvVideo::OnRenderUpdate(void* self) {
-  auto* video = static_cast<MpvVideo*>(self);
-  if (!video->renderQueued_.exchange(true))
-    QMetaObject::invokeMethod(video, &MpvVideo::UpdateFrame, Qt::QueuedConnection);
-}
+void MpvVideo::OnRenderUpdate(void* self) { static_cast<MpvVideo*>(self)->renderer_->Update(); }
 
 bool MpvVideo::Open(const QString& pathOrAddress, bool paused) {
   if (!Create()) return false;
@@ -158,6 +271,11 @@ bool MpvVideo::Open(const QString& pathOrAddress, bool paused) {
   nativeSize_ = QSize();
   eof_ = false;
   hasFrame_ = false;
+  image_ = QImage();
+  ++generation_;
+  // Until the control asks for a size, frames are rendered small, so that
+  // playback never waits on a control that is not painted.
+  renderer_->SetTarget(wanted_.isEmpty() ? QSize(320, 240) : wanted_, true, generation_);
   if (!buffering_) {
     buffering_ = true;
     emit BufferingChanged(true);
@@ -172,8 +290,9 @@ void MpvVideo::Close() {
   started_ = false;
   Command({"stop"});
   hasFrame_ = false;
-  buffer_.reset();
   image_ = QImage();
+  ++generation_;
+  if (renderer_) renderer_->SetTarget(wanted_, false, generation_);
   if (buffering_) {
     buffering_ = false;
     emit BufferingChanged(false);
@@ -324,19 +443,9 @@ void MpvVideo::Poll() {
   }
 }
 
-void MpvVideo::UpdateFrame() {
-  renderQueued_ = false;
-  if (!render_) return;
-  const uint64_t flags = mpv_render_context_update(render_);
-  if (!(flags & MPV_RENDER_UPDATE_FRAME)) return;
-  if (!open_) {
-    // Keep libmpv's queue moving; nothing is shown.
-    int skip = 1;
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
-    mpv_render_context_render(render_, params);
-    return;
-  }
-  frameDirty_ = true;
+void MpvVideo::OnRendered(const QImage& image, uint64_t generation) {
+  if (generation != generation_ || !open_) return;
+  image_ = image;
   if (!hasFrame_) {
     hasFrame_ = true;
     if (buffering_) {
@@ -345,40 +454,12 @@ void MpvVideo::UpdateFrame() {
     }
   }
   emit FrameReady();
-  // The frame is pulled now even if nobody paints it, so playback never
-  // waits on a hidden control.
-  Frame(buffer_ ? buffer_->size : nativeSize_.isValid() && !nativeSize_.isEmpty() ? nativeSize_ : QSize(320, 240));
 }
 
 const QImage& MpvVideo::Frame(QSize size) {
-  if (!render_ || !open_ || !hasFrame_ || size.isEmpty()) {
-    static const QImage none;
-    return none;
-  }
-  if (!buffer_ || buffer_->size != size) {
-    image_ = QImage();
-    buffer_ = std::make_unique<Buffer>(size);
-    if (!buffer_->data) {
-      buffer_.reset();
-      static const QImage none;
-      return none;
-    }
-    image_ = QImage(buffer_->data, size.width(), size.height(), static_cast<qsizetype>(buffer_->stride),
-                    QImage::Format_RGBX8888);
-    frameDirty_ = true;
-  }
-  if (frameDirty_) {
-    frameDirty_ = false;
-    int wh[2] = {size.width(), size.height()};
-    size_t stride = buffer_->stride;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, wh},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
-        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, buffer_->data},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context_render(render_, params);
+  if (renderer_ && open_ && !size.isEmpty() && size != wanted_) {
+    wanted_ = size;
+    renderer_->SetTarget(size, true, generation_);
   }
   return image_;
 }

@@ -1,7 +1,9 @@
 // Video playback for the built-in movies, on libmpv. The player is created
 // when a movie first plays, so a program without video on screen never
-// starts it. Frames are rendered in software into an image the control
-// paints; events and frames reach the UI thread through queued calls.
+// starts it. Frames are rendered in software on a thread of their own (so
+// the UI thread may call libmpv synchronously without ever holding up its
+// video output) into an image the control paints; events and frames reach
+// the UI thread through queued calls.
 #pragma once
 
 #include <QImage>
@@ -56,8 +58,8 @@ class MpvVideo : public QObject {
   bool Buffering() const { return buffering_; }
   bool HasFrame() const { return hasFrame_; }
 
-  // The current picture rendered at `size` (device pixels); re-rendered when
-  // the size changed or a new frame arrived.
+  // The latest picture. `size` (device pixels) is the size wanted: a
+  // picture of another size is rendered again and arrives with FrameReady.
   const QImage& Frame(QSize size);
 
  signals:
@@ -75,7 +77,7 @@ class MpvVideo : public QObject {
   void DrainEvents();
   void ReadDuration();
   void ReadNativeSize();
-  void UpdateFrame();
+  void OnRendered(const QImage& image, uint64_t generation);
   void SetOption(const char* name, const char* value);
   void Command(std::initializer_list<const char*> args);
 
@@ -85,7 +87,6 @@ class MpvVideo : public QObject {
   mpv_handle* mpv_ = nullptr;
   mpv_render_context* render_ = nullptr;
   std::atomic<bool> wakeupQueued_{false};
-  std::atomic<bool> renderQueued_{false};
   bool open_ = false;
   bool loaded_ = false;
   int64_t entry_ = -1;     // playlist entry of the open file
@@ -97,9 +98,10 @@ class MpvVideo : public QObject {
   int volume_ = 100;
   bool muted_ = false;
   bool hasFrame_ = false;
-  bool frameDirty_ = false;
-  struct Buffer;
-  std::unique_ptr<Buffer> buffer_;
+  uint64_t generation_ = 0;  // frames of an earlier stream are dropped
+  QSize wanted_;
+  class Renderer;
+  std::unique_ptr<Renderer> renderer_;
   QImage image_;
 };
 

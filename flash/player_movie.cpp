@@ -62,8 +62,7 @@ PlayerMovie::PlayerMovie(FlashControl* control) : Movie(control) {
   Register("SetSound", 1, [this](const Arguments& a) {
     int v = 0;
     if (!ParseInt(a[0], &v)) return;
-    if (!video_) video_ = std::make_unique<MpvVideo>();
-    video_->SetVolume(v);
+    EnsureVideo().SetVolume(v);
   });
   Register("SetProcess", 1, [this](const Arguments& a) {
     double s = 0;
@@ -113,32 +112,32 @@ void PlayerMovie::SetMoive(const std::string& pathOrAddress) {
   sentSize_ = false;
   sentDuration_ = false;
   bufferingHidden_ = false;
-  if (!video_) video_ = std::make_unique<MpvVideo>();
-  MpvVideo* v = video_.get();
-  // One connection per player object; signals of a replaced stream cannot
-  // arrive, the player filters them.
-  if (!v->property("flashConnected").toBool()) {
-    v->setProperty("flashConnected", true);
-    connect(v, &MpvVideo::FrameReady, this, [this] { Repaint(); });
-    connect(v, &MpvVideo::BufferingChanged, this, [this](bool) { Repaint(); });
-    connect(v, &MpvVideo::DurationChanged, this, [this](double d) {
-      if (sentDuration_) return;
-      sentDuration_ = true;
-      Send(QStringLiteral("duration"), FormatSeconds(d));
-    });
-    connect(v, &MpvVideo::Finished, this, [this] { Send(QStringLiteral("playfinish")); });
-    connect(v, &MpvVideo::NotFound, this, [this] {
-      frameTimer_.stop();
-      Repaint();
-      Send(QStringLiteral("StreamNotFound"));
-    });
-  }
-  if (!v->Open(MediaAddress(path_), false)) {
+  if (!EnsureVideo().Open(MediaAddress(path_), false)) {
     Send(QStringLiteral("StreamNotFound"));
     return;
   }
   frameTimer_.start();
   Repaint();
+}
+
+MpvVideo& PlayerMovie::EnsureVideo() {
+  if (video_) return *video_;
+  video_ = std::make_unique<MpvVideo>();
+  MpvVideo* v = video_.get();
+  connect(v, &MpvVideo::FrameReady, this, [this] { Repaint(); });
+  connect(v, &MpvVideo::BufferingChanged, this, [this](bool) { Repaint(); });
+  connect(v, &MpvVideo::DurationChanged, this, [this](double d) {
+    if (sentDuration_) return;
+    sentDuration_ = true;
+    Send(QStringLiteral("duration"), FormatSeconds(d));
+  });
+  connect(v, &MpvVideo::Finished, this, [this] { Send(QStringLiteral("playfinish")); });
+  connect(v, &MpvVideo::NotFound, this, [this] {
+    frameTimer_.stop();
+    Repaint();
+    Send(QStringLiteral("StreamNotFound"));
+  });
+  return *v;
 }
 
 void PlayerMovie::StopMovie() {
@@ -262,8 +261,7 @@ void PlayerMovie::Paint(QPainter& painter) {
     button(ButtonRect(Button::Zoom2x), QStringLiteral("2x"));
     const QRect label(ButtonRect(Button::Zoom2x).right() + 1 + kGap, ButtonRect(Button::Zoom2x).top(), kLabelW,
                       kButtonH);
-    painter.setPen(Qt::white);
-    painter.drawText(label, Qt::AlignCenter, QString::number(percent_) + QLatin1Char('%'));
+    button(label, QString::number(percent_) + QLatin1Char('%'));
     const QRect m = ButtonRect(Button::MaximiseRestore);
     button(m, QString());
     painter.setPen(QPen(Qt::white, 1.5));

@@ -44,6 +44,9 @@ class PlayerMovie : public Movie {
   static constexpr int kDoubleClickMs = 300;
 
  private:
+  // The video object, made on first use (libmpv itself starts later, with
+  // the first stream).
+  MpvVideo& EnsureVideo();
   void SetMoive(const std::string& pathOrAddress);
   void StopMovie();
   void CloseStream();

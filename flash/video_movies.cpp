@@ -22,6 +22,7 @@ MpvVideo& FittedVideoMovie::video() {
   if (!video_) {
     video_ = std::make_unique<MpvVideo>();
     connect(video_.get(), &MpvVideo::FrameReady, this, [this] { Repaint(); });
+    VideoCreated(*video_);
   }
   return *video_;
 }
@@ -66,22 +67,22 @@ LinkMovie::LinkMovie(FlashControl* control) : FittedVideoMovie(control) {
     const QString address = QString::fromStdString(a[0]);
     if (address.isEmpty()) return;
     MpvVideo& v = video();
-    if (!v.property("linkConnected").toBool()) {
-      v.setProperty("linkConnected", true);
-      connect(&v, &MpvVideo::NotFound, this, [this] {
-        playTime_.stop();
-        Send(QStringLiteral("StreamNotFound"));
-      });
-      connect(&v, &MpvVideo::BufferingChanged, this, [this](bool buffering) {
-        // The first picture is the start of play.
-        if (!buffering && Video()->HasFrame() && !playTime_.isActive()) {
-          playTime_.start();
-          Send(QStringLiteral("PlayStart"));
-        }
-      });
-    }
     v.SetMuted(true);
     if (!v.Open(MediaAddress(address), false)) Send(QStringLiteral("StreamNotFound"));
+  });
+}
+
+void LinkMovie::VideoCreated(MpvVideo& v) {
+  connect(&v, &MpvVideo::NotFound, this, [this] {
+    playTime_.stop();
+    Send(QStringLiteral("StreamNotFound"));
+  });
+  connect(&v, &MpvVideo::BufferingChanged, this, [this](bool buffering) {
+    // The first picture is the start of play.
+    if (!buffering && Video()->HasFrame() && !playTime_.isActive()) {
+      playTime_.start();
+      Send(QStringLiteral("PlayStart"));
+    }
   });
 }
 

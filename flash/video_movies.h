@@ -22,8 +22,10 @@ class FittedVideoMovie : public Movie {
   MpvVideo* Video() const { return video_.get(); }
 
  protected:
-  // Creates the player on first use.
+  // Creates the video object on first use.
   MpvVideo& video();
+  // Lets a movie connect to the video object once it exists.
+  virtual void VideoCreated(MpvVideo&) {}
   void Close();
 
  private:
@@ -51,6 +53,7 @@ class LinkMovie : public FittedVideoMovie {
   static constexpr int kPlayTimeMs = 1000;
 
  private:
+  void VideoCreated(MpvVideo& video) override;
   QTimer playTime_;
 };
 

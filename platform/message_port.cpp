@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "platform/message_port_wire.h"
@@ -129,6 +130,8 @@ std::string MessagePortPath(WindowHandle window) {
 
 struct MessagePort::Impl {
   WindowServices* target = nullptr;
+  bool limited = false;
+  std::set<uint32_t> accepted;
   WindowHandle handle = 0;
   std::string path;
   int listenFd = -1;
@@ -184,6 +187,7 @@ void MessagePort::Impl::Serve(int fd) {
   if (!ReadExactly(fd, &frame, sizeof(frame), kFrameTimeoutMs)) return;  // a probe, or garbage
   if (frame.magic != port_wire::kMagic || (frame.kind != port_wire::kPost && frame.kind != port_wire::kSend))
     return;
+  if (limited && !accepted.count(frame.msg)) return;
   target->Post(frame.msg, static_cast<MessageParam>(frame.wParam), static_cast<MessageParam>(frame.lParam));
   char reply = port_wire::kAccepted;
   WriteAll(fd, &reply, 1);
@@ -192,6 +196,11 @@ void MessagePort::Impl::Serve(int fd) {
 MessagePort::MessagePort(WindowServices* target) : impl_(std::make_unique<Impl>()) { impl_->target = target; }
 
 MessagePort::~MessagePort() { Close(); }
+
+void MessagePort::AcceptOnly(std::initializer_list<uint32_t> messages) {
+  impl_->limited = true;
+  impl_->accepted = messages;
+}
 
 bool MessagePort::Open() {
   Close();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,11 @@ class MessagePort {
   MessagePort(const MessagePort&) = delete;
   MessagePort& operator=(const MessagePort&) = delete;
 
+  // Limits what other processes may post to these message numbers; others
+  // are refused unanswered. Messages whose parameters are pointers or handles
+  // of this process must never be on the list. Without it every number passes.
+  // Before Open.
+  void AcceptOnly(std::initializer_list<uint32_t> messages);
   // Picks a free handle and starts listening; false when no port could be made.
   bool Open();
   void Close();

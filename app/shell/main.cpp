@@ -4,6 +4,7 @@
 #include <clocale>
 #include <string>
 
+#include "app/capture/capture_feature.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
 
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
   ui::ApplyStyle(qapp);
 
   shell::FrameHooks hooks;
+  capture::CaptureFeature capture;  // outlives the frame: the bridge tears down after it
+  capture.Install(hooks);
   CTamborelApp app;
   if (!app.InitInstance(arguments, hooks)) return 0;
   const int rc = QApplication::exec();

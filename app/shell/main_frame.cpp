@@ -157,6 +157,9 @@ uint32_t CMainFrame::WindowHandle() const { return port_ ? port_->Handle() : 0; 
 bool CMainFrame::Create(bool publishInstance) {
   // 1. The single-instance record names this window's message port.
   port_ = std::make_unique<platform::MessagePort>(&services_);
+  // Other processes may only hand over captures and raise the window; the
+  // rest of the frame's messages carry this process's pointers.
+  port_->AcceptOnly({UM_CAPTURED, UM_TRAY_NOTIFY});
   if (port_->Open() && publishInstance) {
     instance_ = std::make_unique<InstanceBlock>();
     if (!instance_->Publish(port_->Handle())) instance_.reset();

@@ -131,3 +131,38 @@ TEST_F(PlayerMovieTest, CloseMovieEndsTheStream) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerMovieTest, PlaysAFileWhoseNameHoldsMarkupCharacters) {
+  const std::string awkward = sandbox_.path("a & b <c> \"d\".flv");
+  ASSERT_TRUE(MediaFiles::Get().ok());
+  testsupport::WriteWholeFile(awkward, testsupport::ReadWholeFile(MediaFiles::Get().Path("h264_aac.flv")));
+  ExpectFullSequence(awkward, true);
+}
+
+}  // namespace
+
+namespace {
+
+// Only stream addresses of the kinds the hosts send reach the media engine as
+// addresses; any other text is a file name, so none can open the engine's
+// generated, in-memory or device sources.
+TEST_F(PlayerMovieTest, OtherSourcesOfTheMediaEngineAreNotReachable) {
+  const std::string targets[] = {
+      "av://lavfi:testsrc",
+      "lavf://testsrc",
+      "memory://FLV",
+      "RMTP://127.0.0.1/vod/a.flv",
+  };
+  for (const std::string& t : targets) {
+    SCOPED_TRACE(t);
+    log_->Clear();
+    Call(flash::invoke::SetMoive(t));
+    ASSERT_TRUE(WaitUntil([&] { return log_->Count("StreamNotFound") > 0 || log_->Count("width") > 0; }))
+        << log_->Summary();
+    EXPECT_EQ(log_->Count("width"), 0) << log_->Summary();
+  }
+}
+
+}  // namespace

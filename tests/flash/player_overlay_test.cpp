@@ -134,6 +134,12 @@ TEST_F(PlayerOverlayTest, SetSizeScalesThePictureEquallyAndCentresIt) {
     EXPECT_EQ(player()->Percent(), c.percent);
     EXPECT_EQ(player()->PictureRect(), c.picture);
   }
+  // A zoom far beyond any screen is drawn at a bounded size, shape kept,
+  // instead of allocating a picture of gigabytes.
+  Call(flash::invoke::SetSize(1000000));
+  EXPECT_LE(player()->PictureRect().width(), 4096);
+  EXPECT_EQ(player()->PictureRect().height() * 4, player()->PictureRect().width() * 3);
+  Spin(200);
   // Nonsense leaves the size as it was.
   Call(flash::invoke::SetSize(100));
   control_->CallFunction(

@@ -279,6 +279,26 @@ HTTP = {
 }
 
 
+# ------------------------------------------------------------------ capture blocks
+def block(fill, fields):
+    """A fill byte, then the fields in block order separated by newlines:
+    request, Referer, User-Agent, cookie, Host, pattern, text, value, RTMP
+    host, application, play path, RTMPT host, application, play path."""
+    return bytes([fill]) + b"\n".join(fields)
+
+
+NO_VALUE = b"\0\0\0\0"
+CAPTURE = {
+    "http": block(0, [b"GET /v/clip.flv HTTP/1.1", b"Referer: http://page/", b"User-Agent: UA", b"a=1",
+                      b"Host: h", b"*.flv", b"", b"\x01\x00\x00\x00"]),
+    "http_full": block(0, [b"GET http://cdn/x.mp4 HTTP/1.1", b"", b"", b"", b"Host: ", b"*.mp4"]),
+    "rtmp": block(0, [b""] * 7 + [NO_VALUE, b"RTMP://fms", b"vod/", b"clip"]),
+    "rtmpt": block(0, [b""] * 7 + [NO_VALUE, b"", b"", b"", b"tunnel:80", b"app", b"mp4:a.mp4"]),
+    "special": block(0, [b""] * 7 + [NO_VALUE, b"special.example", b"live?x=1", b"p?y=2"]),
+    "unterminated": block(ord("A"), [b"GET", b"", b"", b"", b"Host:", b""]),
+}
+
+
 def write(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     os.makedirs(folder, exist_ok=True)
@@ -294,3 +314,4 @@ write("fuzz_amf0", AMF0)
 write("fuzz_amf3", AMF3)
 write("fuzz_rtmp_read_packet", RTMP)
 write("fuzz_http_header", HTTP)
+write("fuzz_capture_block", CAPTURE)

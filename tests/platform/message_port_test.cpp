@@ -113,6 +113,18 @@ TEST_F(MessagePortTest, ClosedOrUnknownWindowsDoNotAnswer) {
   EXPECT_EQ(services.WaitFor(1).size(), 1u);
 }
 
+TEST_F(MessagePortTest, APortLimitedToSomeNumbersRefusesTheRest) {
+  platform::MessagePort port(&services);
+  port.AcceptOnly({4024, 2279});
+  ASSERT_TRUE(port.Open());
+  EXPECT_TRUE(platform::PostWindowMessage(port.Handle(), 4024, 1, 0));
+  EXPECT_FALSE(platform::PostWindowMessage(port.Handle(), 2278, 0x7FFF0000, 1));  // a pointer from outside
+  EXPECT_FALSE(platform::SendWindowMessage(port.Handle(), 2285, 1, 2, 500));
+  EXPECT_TRUE(platform::SendWindowMessage(port.Handle(), 2279, 0, 0x201));
+  EXPECT_TRUE(platform::IsWindow(port.Handle()));
+  EXPECT_EQ(services.WaitFor(2), (std::vector<Posted>{{4024, 1, 0}, {2279, 0, 0x201}}));
+}
+
 int ConnectRaw(const std::string& path) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;

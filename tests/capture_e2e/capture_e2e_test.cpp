@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/capture/monitor_map.h"
+#include "platform/message_port.h"
+#include "platform/shared_memory.h"
+#include "tests/capture/run_capture_tool.h"
+#include "tests/support/child_process.h"
+#include "tests/support/flv_media.h"
+#include "tests/support/nginx_peer.h"
+#include "tests/support/sandbox.h"
+#include "tests/support/scoped_env.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using testsupport::RunCaptureTool;
+using testsupport::ToolRun;
+
+bool WaitUntil(const std::function<bool()>& done, int seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return done();
+}
+
+capture::MonitorConfig ReadMap() {
+  platform::SharedMemory view;
+  if (!view.Open(capture::kMonitorMapName, capture::MonitorMapLayout::kSize, false)) return {};
+  return capture::ReadMonitorMap(view.Data());
+}
+
+// An X server of its own, on the display number it picks itself.
+class Xvfb {
+ public:
+  bool Start(const testsupport::Sandbox& box) {
+    const std::string log = box.path("xvfb-display");
+    if (!process_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, log))
+      return false;
+    return WaitUntil([&] {
+      display_ = testsupport::ReadWholeFile(log);
+      while (!display_.empty() && (display_.back() == '\n' || display_.back() == ' ')) display_.pop_back();
+      return !display_.empty();
+    }, 20);
+  }
+  std::string Display() const { return ":" + display_; }
+
+ private:
+  testsupport::ChildProcess process_;
+  std::string display_;
+};
+
+class CaptureEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testsupport::HaveProgram("Xvfb") || !testsupport::NginxPeer::Available())
+      GTEST_SKIP() << "needs Xvfb and nginx with its RTMP module";
+    platform::SharedMemory::Unlink(capture::kMonitorMapName);
+    saveDir = home.path("videos/");
+    fs::create_directories(saveDir);
+    fs::create_directories(home.path("config/Quorlin"));
+    fs::create_directories(home.path("runtime"));
+    fs::permissions(home.path("runtime"), fs::perms::owner_all, fs::perm_options::replace);
+    // Tasks start without the new-download dialog; no tutorial in the way.
+    home.WriteFile("config/Quorlin/Tamborel.conf",
+                   "[GeneralOption]\nShowTaskWnd=0\nShowTutorial=0\nSavePath=" + saveDir + "\n");
+    ASSERT_TRUE(xvfb.Start(home));
+  }
+
+  bool StartTamborel() {
+    testsupport::ScopedEnv display("DISPLAY", xvfb.Display().c_str());
+    testsupport::ScopedEnv qpa("QT_QPA_PLATFORM", "xcb");
+    testsupport::ScopedEnv data("XDG_DATA_HOME", home.path("data").c_str());
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", home.path("config").c_str());
+    testsupport::ScopedEnv homeDir("HOME", home.dir().c_str());
+    if (!tamborel.Start({TAMBOREL_PROGRAM}, home.path("tamborel.log"))) return false;
+    return WaitUntil([] {
+      const capture::MonitorConfig map = ReadMap();
+      return map.monitoring && map.window != 0 && platform::IsWindow(map.window);
+    }, 60);
+  }
+
+  std::vector<fs::path> SavedFiles(const std::string& extension) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(saveDir))
+      if (e.path().extension() == extension) out.push_back(e.path());
+    return out;
+  }
+
+  testsupport::Sandbox home;
+  testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", nullptr};
+  std::string saveDir;
+  Xvfb xvfb;
+  testsupport::ChildProcess tamborel;
+};
+
+TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
+  testsupport::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", home.path("runtime").c_str());
+  // The video server: one file over HTTP, one stream over RTMP.
+  testsupport::Sandbox web;
+  std::string video(300 * 1024, '\0');
+  for (size_t i = 0; i < video.size(); ++i) video[i] = static_cast<char>(i * 131 + i / 977);
+  web.WriteFile("clip.flv", video);
+  testsupport::NginxPeer http, rtmp;
+  ASSERT_TRUE(http.Start(web.dir()));
+  ASSERT_TRUE(rtmp.Start());
+  ASSERT_TRUE(testsupport::MakeTestFlv(rtmp.media_dir() + "stream.flv", 4, "flv", "libmp3lame"));
+
+  EXPECT_EQ(RunCaptureTool({http.Url("/clip.flv")}).output, "tamborel-capture: no running Tamborel\n");
+  ASSERT_TRUE(StartTamborel()) << testsupport::ReadWholeFile(home.path("tamborel.log"));
+
+  // An http:// address of a monitored type: a task that downloads it.
+  ToolRun run = RunCaptureTool({"--browser", "firefox.exe", "--referer", "http://page.example/", http.Url("/clip.flv")});
+  ASSERT_EQ(run.code, 0) << run.output;
+  EXPECT_TRUE(WaitUntil([&] { return fs::exists(saveDir + "clip.flv") &&
+                                     testsupport::ReadWholeFile(saveDir + "clip.flv") == video; }, 60))
+      << testsupport::ReadWholeFile(home.path("tamborel.log"));
+
+  // An rtmp:// address: a task that records the stream.
+  run = RunCaptureTool({"rtmp://127.0.0.1:" + std::to_string(rtmp.port()) + "/vod/stream.flv"});
+  ASSERT_EQ(run.code, 0) << run.output;
+  EXPECT_TRUE(WaitUntil([&] {
+    for (const fs::path& p : SavedFiles(".flv"))
+      if (p.filename() != "clip.flv" && fs::file_size(p) > 10000) return true;
+    return false;
+  }, 60));
+
+  // Refusals, each with its reason.
+  run = RunCaptureTool({http.Url("/movie.swf")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_EQ(run.output, "tamborel-capture: type \"*.swf\" is not monitored\n");
+
+  // Messages that carry this process's pointers are not for other processes.
+  const uint32_t window = ReadMap().window;
+  EXPECT_FALSE(platform::PostWindowMessage(window, 2278, static_cast<platform::MessageParam>(0xDEADBEEF), 1));
+  EXPECT_FALSE(platform::PostWindowMessage(window, 2285, 1, static_cast<platform::MessageParam>(0xDEADBEEF)));
+  EXPECT_TRUE(platform::IsWindow(window));
+
+  // Monitoring switched off in the window: File, "Disable Monitor" (the
+  // window sits at the top left of a screen without a window manager).
+  if (testsupport::HaveProgram("xdotool")) {
+    testsupport::ScopedEnv display("DISPLAY", xvfb.Display().c_str());
+    ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "20", "8", "click", "1"}), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "80", "75", "click", "1"}), 0);
+    EXPECT_TRUE(WaitUntil([] { return !ReadMap().monitoring; }, 10));
+    run = RunCaptureTool({http.Url("/clip.flv")});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.output, "tamborel-capture: monitoring is off in Tamborel\n");
+  }
+
+  // The recording's size and length, measured after it completed, are in
+  // the task list the program saves at exit.
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  tamborel.Stop(10000);
+  EXPECT_FALSE(ReadMap().monitoring);
+  const std::string tasks = testsupport::ReadWholeFile(home.path("data/Quorlin/Tamborel/Task.dat"));
+  EXPECT_NE(tasks.find("<FileName>stream.flv</FileName>"), std::string::npos) << tasks;
+  EXPECT_NE(tasks.find("<Width>160</Width><Height>120</Height><Duration>00:00:04</Duration>"), std::string::npos)
+      << tasks;
+  run = RunCaptureTool({http.Url("/clip.flv")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_EQ(run.output, "tamborel-capture: no running Tamborel\n");
+}
+
+}  // namespace
