@@ -16,11 +16,16 @@ bool IsStreamAddress(const std::string& address) {
 
 // The name as it is stored: numbered, with ".flv" for streams, without the
 // characters a file name cannot hold, and at most 50 characters from its end.
+// The number always survives the cut: an extension so long that it would
+// push the number out keeps the number in front of its own last characters,
+// or every numbered name would be the same, taken one.
 std::string FinishName(const std::string& name, const std::string& ext, int n, bool stream) {
-  std::string result = name;
-  if (n > 0) result += "[" + std::to_string(n) + "]";
-  if (!ext.empty()) result += "." + ext;
-  if (stream && !EndsWithNoCase(result, ".flv")) result += ".flv";
+  const std::string number = n > 0 ? "[" + std::to_string(n) + "]" : "";
+  std::string tail = ext.empty() ? "" : "." + ext;
+  if (stream && !EndsWithNoCase(name + number + tail, ".flv")) tail += ".flv";
+  std::string result = number.size() + tail.size() > kMaxNameLength
+                           ? number + tail.substr(tail.size() - (kMaxNameLength - number.size()))
+                           : name + number + tail;
   for (char& c : result) {
     switch (c) {
       case '\\': case ':': case '/': case '*': case '?': case '"':
@@ -75,11 +80,6 @@ std::string MakeSaveName(const std::string& address, const std::string& folder, 
   // up with one final path, or deleting one task's files deletes the other's.
   int n = 0;
   std::string result = FinishName(name, ext, n, stream);
-  while (IsPathTaken(folder + result, model)) {
-    std::string next = FinishName(name, ext, ++n, stream);
-    // A very long extension can push the number out of the last 50 characters.
-    if (next == result) break;
-    result = next;
-  }
+  while (IsPathTaken(folder + result, model)) result = FinishName(name, ext, ++n, stream);
   return result;
 }

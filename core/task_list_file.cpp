@@ -24,6 +24,42 @@ void CutValue(std::string& text) {
   text.resize(end);
 }
 
+// Path values whose bytes the text of an element cannot carry (not UTF-8,
+// control characters, CR) also go into this attribute in hexadecimal, so that
+// a task keeps its folder and files whatever their names hold.
+constexpr char kRawBytesAttribute[] = "bytes";
+
+bool NeedsRawBytes(const std::string& value) {
+  return value.find('\r') != std::string::npos || CXMLFile::ToXmlText(value) != value;
+}
+
+std::string ToHex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  return hex;
+}
+
+// False for text that is not an even run of hexadecimal digits.
+bool FromHex(std::string_view hex, std::string* bytes) {
+  if (hex.size() % 2 != 0 || hex.size() / 2 > kTaskListMaxValue) return false;
+  auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                            : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  bytes->clear();
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes->push_back(static_cast<char>(hi * 16 + lo));
+  }
+  return true;
+}
+
 // All text below the element, as one value, in the form the writer gives it.
 std::string ElementText(pugi::xml_node element) {
   std::string text;
@@ -78,6 +114,15 @@ bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, Dat
   if (count < kTaskListValueCount) return false;
 
   auto text = [&](int i) { return ElementText(values[i]); };
+  // A path kept byte for byte, when the file has it so.
+  auto path = [&](int i) {
+    std::string raw;
+    if (FromHex(values[i].attribute(kRawBytesAttribute).value(), &raw) && !raw.empty()) {
+      CutValue(raw);
+      return raw;
+    }
+    return text(i);
+  };
   auto number = [&](int i) { return ParseDecimal(ElementText(values[i])); };
 
   // values[0] is the TaskIndex of the run that wrote the file: not used.
@@ -86,8 +131,8 @@ bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, Dat
   if (status == Stopping) status = Paused;
   if (!resume_task && (status == Downloading || status == Retrying)) status = Paused;
   r->DownStatus = status;
-  r->FileName = text(2);
-  r->TempFile = text(3);
+  r->FileName = path(2);
+  r->TempFile = path(3);
   r->URL = Trim(text(4));
   r->Referer = Trim(text(5));
   r->UserAgent = text(6);
@@ -101,7 +146,7 @@ bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, Dat
   r->Width = number(12);
   r->Height = number(13);
   r->Duration = text(14);
-  r->SaveDir = text(15);
+  r->SaveDir = path(15);
   r->SortIndex = number(16);
   r->RTMPHost = text(17);
   r->RTMPApp = text(18);
@@ -131,6 +176,13 @@ class TaskWriter {
     CutValue(v);
     ok_ = xml_.SetValue(path_, name, v) && ok_;
   }
+  void Path(const char* name, const std::string& value) {
+    Text(name, value);
+    std::string raw = value;
+    CutValue(raw);
+    if (NeedsRawBytes(raw))
+      ok_ = xml_.SetAttribute(path_, name, kRawBytesAttribute, ToHex(raw)) && ok_;
+  }
   void Number(const char* name, int32_t value) { ok_ = xml_.SetValue(path_, name, value) && ok_; }
   bool ok() const { return ok_; }
 
@@ -142,17 +194,31 @@ class TaskWriter {
 
 }  // namespace
 
+// The first of `base`, `base`-2, `base`-3, ... not in `folder`; empty when
+// all are taken.
+static std::string FreeCopyName(const std::string& folder, const char* base) {
+  for (int n = 1; n < 1000; ++n) {
+    std::string name = base;
+    if (n > 1) name += "-" + std::to_string(n);
+    if (!platform::FileExists(folder + name)) return name;
+  }
+  return {};
+}
+
+// Every load that leaves tasks unread keeps its own copy: an earlier one may
+// hold tasks the later file no longer has.
+static void KeepUnread(const std::string& path, const std::string& folder) {
+  const std::string name = FreeCopyName(folder, kTaskListUnreadCopyName);
+  if (!name.empty()) KeepUnreadCopy(path, folder + name);
+}
+
 // Moves a file the parser rejects out of the way under a free name: kept as
 // it was for the user, while later saves write a new list instead of
 // failing for the rest of the run. Empty when it could not be moved.
 static std::string MoveDamagedAside(const std::string& path, const std::string& folder) {
-  for (int n = 1; n < 1000; ++n) {
-    std::string name = kTaskListDamagedName;
-    if (n > 1) name += "-" + std::to_string(n);
-    if (platform::FileExists(folder + name)) continue;
-    return platform::RenameFile(path, folder + name) ? name : std::string();
-  }
-  return {};
+  const std::string name = FreeCopyName(folder, kTaskListDamagedName);
+  if (name.empty()) return {};
+  return platform::RenameFile(path, folder + name) ? name : std::string();
 }
 
 int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) {
@@ -170,7 +236,7 @@ int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) 
   }
   pugi::xml_node root = xml.Root();
   if (!root) {
-    KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);
+    KeepUnread(path, folder);
     return 0;
   }
 
@@ -182,7 +248,7 @@ int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) 
     if (!task.find_child([](pugi::xml_node c) { return c.type() == pugi::node_element; })) continue;
     DataRecord record;
     if (!ReadTask(task, resume_task, now, &record)) {
-      KeepUnreadCopy(path, folder + kTaskListUnreadCopyName);
+      KeepUnread(path, folder);
       break;
     }
     record.TaskIndex = ++model.LastTaskIndex;
@@ -213,8 +279,8 @@ bool SaveTaskList(const DataModel& model, const std::string& folder,
     TaskWriter w(xml, i++);
     w.Number("TaskIndex", r.TaskIndex);
     w.Number("DownStatus", r.DownStatus == Stopping ? Paused : r.DownStatus);
-    w.Text("FileName", r.FileName);
-    w.Text("TempFile", r.TempFile);
+    w.Path("FileName", r.FileName);
+    w.Path("TempFile", r.TempFile);
     w.Text("URL", r.URL);
     w.Text("Referer", r.Referer);
     w.Text("UserAgent", r.UserAgent);
@@ -226,7 +292,7 @@ bool SaveTaskList(const DataModel& model, const std::string& folder,
     w.Number("Width", r.Width);
     w.Number("Height", r.Height);
     w.Text("Duration", r.Duration);
-    w.Text("SaveDir", r.SaveDir);
+    w.Path("SaveDir", r.SaveDir);
     w.Number("SortIndex", r.SortIndex);
     w.Text("RTMPHost", r.RTMPHost);
     w.Text("RTMPApp", r.RTMPApp);

@@ -17,7 +17,8 @@ class AtomicFileWriter;
 }
 
 inline constexpr char kTaskListFileName[] = "Task.dat";
-// A copy of a Task.dat whose tasks could not all be read, made at loading.
+// A copy of a Task.dat whose tasks could not all be read, made at loading
+// ("Task.dat.unread", then "Task.dat.unread-2", ... when taken).
 inline constexpr char kTaskListUnreadCopyName[] = "Task.dat.unread";
 // Where a Task.dat the parser rejects is moved at loading ("Task.dat.damaged",
 // then "Task.dat.damaged-2", ... when taken).
@@ -31,8 +32,8 @@ inline constexpr size_t kTaskListMaxValue = 32766;
 // SortIndex read. Without `resume_task`, tasks that were downloading or
 // retrying come back paused. A missing file loads nothing. Loading stops at
 // a task element with fewer than 23 values; when that leaves tasks unread,
-// or the root has another name, the file is first copied to
-// "Task.dat.unread" so the next save cannot lose them. Returns the
+// or the root has another name, the file is first copied to a free
+// "Task.dat.unread" name so the next save cannot lose them. Returns the
 // number of tasks loaded, or -1 when the file cannot be read or parsed: the
 // reason goes to the message box, nothing is loaded, and the file is moved
 // to "Task.dat.damaged" so that it is kept as it was while the tasks of this

@@ -178,6 +178,15 @@ bool CXMLFile::SetValue(const std::string& element_path, const std::string& name
   return pcdata && pcdata.set_value(value.data(), value.size());
 }
 
+bool CXMLFile::SetAttribute(const std::string& element_path, const std::string& name,
+                            const char* attribute, std::string_view value) {
+  pugi::xml_node node = FindOrCreate(element_path, name);
+  if (!node) return false;
+  pugi::xml_attribute a = node.attribute(attribute);
+  if (!a) a = node.append_attribute(attribute);
+  return a && a.set_value(ToXmlText(value).c_str());
+}
+
 bool CXMLFile::SetValue(const std::string& element_path, const std::string& name, int32_t value) {
   char buf[16];
   int n = std::snprintf(buf, sizeof buf, "%d", static_cast<int>(value));

@@ -38,6 +38,10 @@ class CXMLFile {
   bool SetValue(const std::string& element_path, const std::string& name, std::string_view text);
   // The same with the number written in decimal.
   bool SetValue(const std::string& element_path, const std::string& name, int32_t value);
+  // Sets an attribute of root/element_path/name, creating the element when
+  // missing.
+  bool SetAttribute(const std::string& element_path, const std::string& name,
+                    const char* attribute, std::string_view value);
 
   // Writes the document to `path` through a temporary file renamed over it,
   // so a failure leaves the old file whole.

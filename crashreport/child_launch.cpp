@@ -1,5 +1,6 @@
 #include "crashreport/child_launch.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -21,7 +22,12 @@ pid_t StartProgram(const char* const argv[], int stdin_fd) {
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (stdin_fd >= 0 && stdin_fd != 0) ::dup2(stdin_fd, 0);
+    // A crashed program without standard input gets its pipe as descriptor
+    // 0 itself; it is close-on-exec like any other, so keep it open then.
+    if (stdin_fd == 0)
+      ::fcntl(0, F_SETFD, 0);
+    else if (stdin_fd > 0)
+      ::dup2(stdin_fd, 0);
     // The crashed program's files and sockets stay with it.
     if (::syscall(SYS_close_range, 3u, ~0u, 0u) != 0)
       for (int fd = 3; fd < 4096; ++fd) ::close(fd);

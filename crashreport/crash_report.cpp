@@ -1,6 +1,7 @@
 #include "crashreport/crash_report.h"
 
 #include "crashreport/bounded_text.h"
+#include "crashreport/demangle.h"
 #include "crashreport/elf_symbols.h"
 #include "crashreport/exception_codes.h"
 
@@ -25,6 +26,7 @@ wchar_t NextCodePoint(const unsigned char*& p, const unsigned char* end) {
 constexpr size_t kMaxLineBytes = 10 * 1024;
 char g_line[kMaxLineBytes];
 char g_symbol[1024];
+char g_readable[1024];
 
 }  // namespace
 
@@ -103,9 +105,10 @@ void CrashReport::Build(const MemoryStatus& memory, const CrashContext& crash,
     if (!m) break;
     ElfSymbol sym = FindElfSymbol(m->path, m->base, lookup, g_symbol, sizeof g_symbol);
     if (!sym.found) break;
+    DemangleSymbol(g_symbol, g_readable, sizeof g_readable);
     t.Clear();
     t.Add("0X").AddHex(m->base, 8).AddChar('[').AddHex(pc - m->base).Add("] ").Add(m->path)
-        .Add(": ").Add(g_symbol).Add("+0X").AddHex(pc - sym.start).Add("\r\n");
+        .Add(": ").Add(g_readable).Add("+0X").AddHex(pc - sym.start).Add("\r\n");
     if (t.overflowed()) break;
     AddLines(t.c_str());
   }

@@ -9,8 +9,16 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <thread>
 
 namespace platform {
 
@@ -31,16 +39,76 @@ bool Resolve(const char* host, int port, sockaddr_in* out) {
   return true;
 }
 
+// Waits are cut into steps this long, so that a stop is seen soon.
+constexpr int kStopCheckMs = 50;
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds to wait now: a step, or less when the deadline is nearer;
+// -1 when the deadline has passed or a stop was asked for.
+int NextWait(Clock::time_point deadline, bool limited, const std::atomic<bool>* stop) {
+  if (stop != nullptr && stop->load()) return -1;
+  if (!limited) return kStopCheckMs;
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return -1;
+  return left < kStopCheckMs ? static_cast<int>(left) : kStopCheckMs;
+}
+
+// A name lookup cannot be interrupted, so it runs on a thread of its own
+// that the caller can leave behind; the thread finishes on its own.
+bool ResolveStoppable(const char* host, int port, sockaddr_in* out, Clock::time_point deadline,
+                      bool limited, const std::atomic<bool>* stop) {
+  std::memset(out, 0, sizeof *out);
+  out->sin_family = AF_INET;
+  out->sin_port = htons(static_cast<uint16_t>(port));
+  if (inet_pton(AF_INET, host, &out->sin_addr) == 1) return true;
+  if (!limited && stop == nullptr) return Resolve(host, port, out);
+  struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done_cv;
+    bool done = false;
+    bool found = false;
+    sockaddr_in addr{};
+  };
+  auto lookup = std::make_shared<Lookup>();
+  try {
+    std::thread([lookup, name = std::string(host), port] {
+      sockaddr_in addr;
+      const bool found = Resolve(name.c_str(), port, &addr);
+      std::lock_guard<std::mutex> lock(lookup->mutex);
+      lookup->found = found;
+      lookup->addr = addr;
+      lookup->done = true;
+      lookup->done_cv.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  std::unique_lock<std::mutex> lock(lookup->mutex);
+  while (!lookup->done) {
+    const int wait = NextWait(deadline, limited, stop);
+    if (wait < 0) return false;
+    lookup->done_cv.wait_for(lock, std::chrono::milliseconds(wait));
+  }
+  if (!lookup->found) return false;
+  *out = lookup->addr;
+  return true;
+}
+
 }  // namespace
 
 TcpSocket::~TcpSocket() { Close(); }
 
-bool TcpSocket::Connect(const char* host, int port) {
+bool TcpSocket::Connect(const char* host, int port, int timeout_ms,
+                        const std::atomic<bool>* stop) {
   Close();
   if (host == nullptr || port <= 0 || port > 65535) return false;
+  const bool limited = timeout_ms > 0;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   sockaddr_in addr;
-  if (!Resolve(host, port, &addr)) return false;
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (!ResolveStoppable(host, port, &addr, deadline, limited, stop)) return false;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -49,12 +117,29 @@ bool TcpSocket::Connect(const char* host, int port) {
   }
   int dummy;
   if (!Enter(&dummy)) return false;
-  int rc;
-  do {
-    rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  } while (rc != 0 && errno == EINTR);
+  bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
+    for (;;) {
+      const int wait = NextWait(deadline, limited, stop);
+      if (wait < 0) break;
+      pollfd p{fd, POLLOUT, 0};
+      const int rc = ::poll(&p, 1, wait);
+      if (rc < 0 && errno != EINTR) break;
+      if (rc > 0) {
+        int error = 0;
+        socklen_t len = sizeof error;
+        connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+        break;
+      }
+    }
+  }
+  // Blocking from here on, as the other calls expect.
+  if (connected) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    connected = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  }
   Leave();
-  if (rc != 0) {
+  if (!connected) {
     Close();
     return false;
   }
@@ -62,6 +147,8 @@ bool TcpSocket::Connect(const char* host, int port) {
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return IsOpen();
 }
+
+bool TcpSocket::Connect(const char* host, int port) { return Connect(host, port, 0, nullptr); }
 
 bool TcpSocket::Adopt(int fd) {
   Close();

@@ -4,6 +4,7 @@
 // under it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 
@@ -19,6 +20,10 @@ class TcpSocket {
   // Resolves `host` (dotted quad or a name, first IPv4 address) and connects.
   // Any open connection is closed first.
   bool Connect(const char* host, int port);
+  // The same within `timeout_ms` for the name lookup and the connection
+  // together (0: no limit), giving up soon after `*stop` becomes true, as
+  // a stop from another thread sets it.
+  bool Connect(const char* host, int port, int timeout_ms, const std::atomic<bool>* stop);
   // Takes over an already-connected stream socket (a socketpair end in
   // tests), which this object then closes. Any open connection is closed first.
   bool Adopt(int fd);

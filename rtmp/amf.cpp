@@ -39,8 +39,20 @@ using amf_decoding::NestingLevel;
 }  // namespace
 
 bool AMFDecodeState::Spend() {
+  if (outOfMemory) return false;
   if (--workLeft >= 0) return true;
   if (workLeft == -1) DiagLog(DIAG_ERROR, "AMF decoding takes too long for its size, giving up");
+  return false;
+}
+
+bool AMFDecodeState::Take(int64_t bytes) {
+  if (outOfMemory) return false;
+  if (bytes <= memoryLeft) {
+    memoryLeft -= bytes;
+    return true;
+  }
+  outOfMemory = true;
+  DiagLog(DIAG_ERROR, "AMF decoding needs too much memory for its size, giving up");
   return false;
 }
 
@@ -95,10 +107,11 @@ int AMFObject::DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeS
     AMFObjectProperty property;
     const int used = property.DecodeAt(data + pos, left, decodeNames, state);
     if (used < 0) {
+      if (state.outOfMemory) return -1;
       failed = true;
       scanFrom = pos;
     } else {
-      properties_.push_back(std::move(property));
+      if (!Append(std::move(property), state)) return -1;
       pos += used;
     }
   }
@@ -118,14 +131,34 @@ int AMFObject::DecodeArrayAt(const char* data, int size, int count, bool decodeN
     const int used = property.DecodeAt(data + pos, size - pos, decodeNames, state);
     // A value that fails here fails again at the same place, and the array
     // fails either way: a huge count must not keep us spinning.
-    if (used < 0) return -1;
-    properties_.push_back(std::move(property));
+    if (used < 0 || !Append(std::move(property), state)) return -1;
     pos += used;
   }
   return pos;
 }
 
 void AMFObject::AddProperty(const AMFObjectProperty& property) { properties_.push_back(property); }
+
+bool AMFObject::Append(AMFObjectProperty&& property, AMFDecodeState& state) {
+  const auto heap = [](const std::string& s) {
+    return s.capacity() > std::string().capacity() ? static_cast<int64_t>(s.capacity()) : 0;
+  };
+  const int64_t texts = heap(property.name_) + heap(property.string_);
+  const size_t capacity = properties_.capacity();
+  if (properties_.size() < capacity) {
+    if (!state.Take(texts)) return false;
+  } else {
+    // Grown by half rather than doubled, and counted with the old storage,
+    // which is held until the properties have moved.
+    const size_t grown = capacity < 4 ? 4 : capacity + capacity / 2;
+    const int64_t unit = static_cast<int64_t>(sizeof(AMFObjectProperty));
+    if (!state.Take(static_cast<int64_t>(grown) * unit + texts)) return false;
+    properties_.reserve(grown);
+    state.Give(static_cast<int64_t>(capacity) * unit);
+  }
+  properties_.push_back(std::move(property));
+  return true;
+}
 
 int AMFObject::GetPropertyCount() const { return static_cast<int>(properties_.size()); }
 

@@ -33,19 +33,36 @@ class AMFObjectProperty;
 // far below the limit; past it the decode fails.
 constexpr int kAMFWorkPerByte = 16;
 
+// Memory one decode may hold: this much per byte of its input, beyond a
+// fixed allowance that any sound command or metadata body stays inside. A
+// one-byte value becomes a property of over a hundred bytes, so a body of
+// millions of them would otherwise take gigabytes; past the share the decode
+// fails.
+constexpr int64_t kAMFMemoryPerByte = 16;
+constexpr int64_t kAMFMemoryAllowance = 16 << 20;
+
 // Shared by the calls of one decode: the nesting depth, where a
 // resynchronising scan already found no end marker up to the end of the
 // data (so that enclosing bodies don't scan those bytes again), and the work
 // left.
 struct AMFDecodeState {
   explicit AMFDecodeState(int size)
-      : workLeft(static_cast<int64_t>(size > 0 ? size : 0) * kAMFWorkPerByte + 1024) {}
-  // One step of work; false once the decode has used up its share.
+      : workLeft(static_cast<int64_t>(size > 0 ? size : 0) * kAMFWorkPerByte + 1024),
+        memoryLeft(static_cast<int64_t>(size > 0 ? size : 0) * kAMFMemoryPerByte +
+                   kAMFMemoryAllowance) {}
+  // One step of work; false once the decode has used up its share of work
+  // or of memory.
   bool Spend();
+  // Memory about to be held; false (and the decode ends) past the share.
+  bool Take(int64_t bytes);
+  // Memory given back.
+  void Give(int64_t bytes) { memoryLeft += bytes; }
 
   int depth = 0;
   const char* noEndMarkerFrom = nullptr;
   int64_t workLeft;
+  int64_t memoryLeft;
+  bool outOfMemory = false;
 };
 
 class AMFObject {
@@ -83,6 +100,8 @@ class AMFObject {
   int DecodeAt(const char* data, int size, bool decodeNames, AMFDecodeState& state);
   int DecodeArrayAt(const char* data, int size, int count, bool decodeNames, AMFDecodeState& state);
   int AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDecodeState& state);
+  // Appends within the decode's memory share; false when it is used up.
+  bool Append(AMFObjectProperty&& property, AMFDecodeState& state);
 
   std::vector<AMFObjectProperty> properties_;
 };

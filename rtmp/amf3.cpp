@@ -177,6 +177,11 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDe
     if (used == 0) return -1;
     pos += used;
     DiagLog(DIAG_DEBUG, "Member: %s", member.c_str());
+    // Member names cost memory too: the list doubles as it grows, and holds
+    // its old storage while moving the names.
+    if (!state.Take(3 * static_cast<int64_t>(sizeof(std::string)) +
+                    (member.size() > 15 ? static_cast<int64_t>(member.size()) : 0)))
+      return -1;
     classDef.AddMember(member);
   }
 
@@ -189,8 +194,9 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDe
     } else {
       pos += used;
     }
+    if (state.outOfMemory) return -1;
     property.SetName("DEFAULT_ATTRIBUTE");
-    properties_.push_back(std::move(property));
+    if (!Append(std::move(property), state)) return -1;
   } else {
     bool sealedFailed = false;
     for (int i = 0; i < classDef.GetMemberCount(); ++i) {
@@ -199,6 +205,7 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDe
       // it once per remaining member.
       used = sealedFailed ? -1 : property.AMF3DecodeAt(data + pos, size - pos, false, state);
       if (used < 0) {
+        if (state.outOfMemory) return -1;
         sealedFailed = true;
         property.Reset();
         DiagLog(DIAG_DEBUG, "%s, failed to decode AMF3 property!", kObjectAMF3Decode);
@@ -206,7 +213,7 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDe
         pos += used;
       }
       property.SetName(classDef.GetMember(i));
-      properties_.push_back(std::move(property));
+      if (!Append(std::move(property), state)) return -1;
     }
     if (dynamic) {
       for (;;) {
@@ -220,7 +227,7 @@ int AMFObject::AMF3DecodeAt(const char* data, int size, bool encapsulated, AMFDe
         }
         pos += used;
         const bool last = property.GetName().empty();
-        properties_.push_back(std::move(property));
+        if (!Append(std::move(property), state)) return -1;
         if (last) break;
       }
     }

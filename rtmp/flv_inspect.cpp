@@ -55,17 +55,27 @@ int CRTMPDownload::InspectFile(FILE* f, MediaSource* source) {
   if (const uint32_t first = Read32(word); first != 0 && !tunnelled)
     DiagLog(DIAG_WARNING, "First prevTagSize is not zero: prevTagSize = 0x%08X", first);
 
-  // The end of the last complete tag.
+  // The end of the last complete tag, and the kinds of media before it.
   int64_t usableEnd = dataOffset + 4;
+  bool audioTags = false, videoTags = false;
   for (int64_t pos = dataOffset + 4;;) {
     uint8_t start[4];
     if (!ReadAt(f, pos, start, 4)) break;
     usableEnd = pos;
     const int64_t next = pos + Read24(start + 1) + 15;
     if (next > fileSize) break;
+    audioTags |= start[0] == 8;
+    videoTags |= start[0] == 9;
     pos = next;
     usableEnd = pos;
   }
+  // A header with no complete tag after it holds nothing to keep: the
+  // attempt that wrote it ended before any media.
+  if (usableEnd == dataOffset + 4) return INSPECT_FRESH;
+  // A file whose header still claims video while it holds audio alone was
+  // left by an attempt that ended before it could correct the header: it is
+  // continued as the audio-only file it is.
+  if (!audioOnly && audioTags && !videoTags) audioOnly = true;
 
   // The first onMetaData script tag, so that duration and size are known
   // before the stream sends anything.

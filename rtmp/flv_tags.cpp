@@ -61,6 +61,7 @@ int CRTMPDownload::NextTag(MediaSource& source, uint32_t& timestamp) {
   RTMPPacket packet;
   const int got = source.GetNextMediaPacket(packet);
   if (got == CRTMP::MEDIA_CLOSED) return -1;
+  mediaSeen_ = true;
   return TagFromPacket(packet, got, timestamp);
 }
 
@@ -151,6 +152,53 @@ int CRTMPDownload::TagFromPacket(RTMPPacket& packet, int mediaResult, uint32_t& 
   return int(produced);
 }
 
+CRTMPDownload::AggregateSearch CRTMPDownload::SearchAggregate(RTMPPacket& packet) {
+  const auto log = [this](int level, const char* text) {
+    if (!tunnelled) DiagLog(level, "%s", text);
+  };
+  uint8_t* body = packet.body.get();
+  const uint32_t size = packet.bodySize;
+  uint32_t pos = 0;
+  uint32_t lastTs = 0;
+  bool looked = false;
+  while (uint64_t(pos) + 11 < size) {
+    const uint8_t tagType = body[pos];
+    const uint32_t dataSize = Read24(body + pos + 1);
+    const uint32_t ts = TagTimestamp(body + pos);
+    looked = true;
+    lastTs = ts;
+    if (tagType == resumeFrame->type) {
+      if (ts == resumeTimestamp) {
+        log(DIAG_DEBUG, "Found keyframe with resume-keyframe timestamp!");
+        const uint64_t dataEnd = uint64_t(pos) + 11 + dataSize;
+        if (dataSize != resumeFrame->data.size() || dataEnd > size ||
+            std::memcmp(body + pos + 11, resumeFrame->data.data(), dataSize) != 0) {
+          log(DIAG_ERROR, "FLV Stream: Keyframe doesn't match!");
+          return AGGREGATE_BROKEN;
+        }
+        keyframeFound = true;
+        if (dataEnd + 4 > size) {
+          log(DIAG_WARNING, "Non skipable packet since it doesn't end with chunk, stream corrupt!");
+          return AGGREGATE_BROKEN;
+        }
+        const uint32_t cut = uint32_t(dataEnd) + 4;
+        std::memmove(body, body + cut, size - cut);
+        packet.bodySize = size - cut;
+        return AGGREGATE_FOUND;
+      }
+      if (ts > resumeTimestamp) return AGGREGATE_LATER;
+    }
+    const uint64_t next = uint64_t(pos) + 15 + dataSize;
+    if (next >= size) break;
+    pos = uint32_t(next);
+  }
+  if (looked && lastTs < resumeTimestamp)
+    log(DIAG_ERROR,
+        "First packet does not contain keyframe, all timestamps are smaller than the "
+        "keyframe timestamp, so probably the resume seek failed?");
+  return AGGREGATE_NONE;
+}
+
 int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
   // The tunnelled recorder's filter keeps quiet.
   const auto log = [this](int level, const char* text) {
@@ -159,7 +207,7 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
   const uint32_t t = uint32_t(packet.absTimestamp);
   const uint8_t type = packet.packetType;
   const bool aggregate = type == RTMP_PACKET_FLASH_VIDEO;
-  uint8_t* body = packet.body.get();
+  const uint8_t* body = packet.body.get();
   const uint32_t size = packet.bodySize;
 
   const auto isResumeFrame = [&] {
@@ -177,75 +225,41 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
       return 0;
     }
     if (aggregate && resumeFrame) {
-      bool notFound = true;
-      bool laterFirst = false;
-      uint32_t pos = 0;
-      uint32_t lastTs = 0;
-      bool looked = false;
-      while (uint64_t(pos) + 11 < size) {
-        const uint8_t tagType = body[pos];
-        const uint32_t dataSize = Read24(body + pos + 1);
-        const uint32_t ts = TagTimestamp(body + pos);
-        looked = true;
-        lastTs = ts;
-        if (tagType == resumeFrame->type) {
-          if (ts == resumeTimestamp) {
-            log(DIAG_DEBUG, "Found keyframe with resume-keyframe timestamp!");
-            const uint64_t dataEnd = uint64_t(pos) + 11 + dataSize;
-            if (dataSize != resumeFrame->data.size() || dataEnd > size ||
-                std::memcmp(body + pos + 11, resumeFrame->data.data(), dataSize) != 0) {
-              log(DIAG_ERROR, "FLV Stream: Keyframe doesn't match!");
-              return -2;
-            }
-            keyframeFound = true;
-            if (dataEnd + 4 > size) {
-              log(DIAG_WARNING,
-                  "Non skipable packet since it doesn't end with chunk, stream corrupt!");
-              return -2;
-            }
-            const uint32_t cut = uint32_t(dataEnd) + 4;
-            std::memmove(body, body + cut, size - cut);
-            packet.bodySize = size - cut;
-            notFound = false;
-            break;
-          }
-          if (ts > resumeTimestamp) {
-            laterFirst = true;
-            break;
-          }
-        }
-        const uint64_t next = uint64_t(pos) + 15 + dataSize;
-        if (next >= size) break;
-        pos = uint32_t(next);
-      }
-      if (notFound) {
-        if (!laterFirst && looked && lastTs < resumeTimestamp)
-          log(DIAG_ERROR,
-              "First packet does not contain keyframe, all timestamps are smaller than the "
-              "keyframe timestamp, so probably the resume seek failed?");
-        if (!keyframeFound) {
-          log(DIAG_ERROR, "Couldn't find the seeked keyframe in this chunk!");
-          return 0;
-        }
+      const AggregateSearch found = SearchAggregate(packet);
+      if (found == AGGREGATE_BROKEN) return -2;
+      if (found != AGGREGATE_FOUND && !keyframeFound) {
+        log(DIAG_ERROR, "Couldn't find the seeked keyframe in this chunk!");
+        return 0;
       }
     }
-  } else if (!resumeFrameSeen && !keyframeFound && !aggregate && resumeFrame) {
+  } else if (!resumeFrameSeen && !keyframeFound && resumeFrame) {
     // Servers that keep the stream's own timeline on a seek send the
     // keyframe again with its own timestamp, and what follows it needs no
-    // shift; what they send before it is already in the file.
-    if (t == resumeTimestamp && isResumeFrame()) {
+    // shift; what they send before it is already in the file, and is
+    // dropped and counted like any other message that does not join.
+    if (aggregate) {
+      switch (SearchAggregate(packet)) {
+        case AGGREGATE_BROKEN:
+          return -2;
+        case AGGREGATE_FOUND:
+          timestampShift = 0;
+          absoluteTimeline = true;
+          break;
+        case AGGREGATE_LATER:
+          return absoluteTimeline ? -2 : kSeekOvershot;
+        case AGGREGATE_NONE:
+          break;
+      }
+    } else if (t == resumeTimestamp && isResumeFrame()) {
       resumeFrameSeen = true;
       timestampShift = 0;
       return 0;
-    }
-    if (t > resumeTimestamp && (type == RTMP_PACKET_AUDIO || type == RTMP_PACKET_VIDEO)) {
+    } else if (t > resumeTimestamp && (type == RTMP_PACKET_AUDIO || type == RTMP_PACKET_VIDEO)) {
       // Started past the keyframe: asked again from earlier the stream can
       // still be joined without a gap, otherwise not.
       return absoluteTimeline ? -2 : kSeekOvershot;
-    }
-    if (t < resumeTimestamp) {
+    } else if (t < resumeTimestamp) {
       absoluteTimeline = true;
-      return 0;
     }
   }
 

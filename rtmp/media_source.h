@@ -3,6 +3,8 @@
 // this interface so that one FLV writer and one recording loop serve both.
 #pragma once
 
+#include <string>
+
 #include "core/stream_worker.h"
 #include "rtmp/rtmp_packet.h"
 
@@ -18,6 +20,9 @@ class MediaSource : public StreamConnection {
   virtual void SetBufferMS(int ms) = 0;
   virtual void UpdateBufferMS() = 0;
   virtual void ReadMetaData(const AMFObject& object) = 0;
+  // The status code (or "close") with which the server ended the stream,
+  // empty when it did not.
+  virtual std::string CloseReason() const { return {}; }
 };
 
 // Borrows a connection object of any class with those operations.
@@ -33,6 +38,7 @@ class MediaSourceOf final : public MediaSource {
   void SetBufferMS(int ms) override { client_.SetBufferMS(ms); }
   void UpdateBufferMS() override { client_.UpdateBufferMS(); }
   void ReadMetaData(const AMFObject& object) override { client_.ReadMetaData(object); }
+  std::string CloseReason() const override { return client_.GetCloseReason(); }
 
  private:
   Client& client_;

@@ -63,12 +63,15 @@ bool CRTMP::Connect(int protocol, const char* host, int port, const char* playpa
   length_ = length;
   liveStream_ = liveStream;
   timeoutMs_ = timeoutMs;
+  closeReason_.clear();
 
   // The connecting thread owns the connection; a Close from elsewhere only
   // shuts the socket down.
   owner_ = std::this_thread::get_id();
   Close();
-  if (host_ == nullptr || !socket_.Connect(host_, port_)) {
+  // The name lookup and the connection are bounded by the time-out too, and
+  // a stop asked for meanwhile (or before) ends them.
+  if (host_ == nullptr || stopped_ || !socket_.Connect(host_, port_, timeoutMs_, &stopped_)) {
     DiagLog(DIAG_DEBUG, "%s, failed to connect socket", "CRTMP::Connect");
     Close();
     return false;
@@ -113,7 +116,11 @@ bool CRTMP::IsConnected() const { return socket_.IsOpen(); }
 void CRTMP::Close() {
   std::lock_guard<std::mutex> lock(closeLock_);
   socket_.Close();
-  if (owner_.load() != std::this_thread::get_id()) return;
+  if (owner_.load() != std::this_thread::get_id()) {
+    // A stop: this connection is done, even if it is still being made.
+    stopped_ = true;
+    return;
+  }
 
   chunkSize_ = kDefaultChunkSize;
   bytesIn_ = 0;
@@ -420,11 +427,20 @@ bool CRTMP::SendRTMP(RTMPPacket& packet) {
   }
   if (!WriteChunks(out.data(), out.size(), pieceEnds)) return false;
 
+  // Only a call with a transaction id other than 0 expects a "_result";
+  // replies (a bandwidth-check "_result") and play or FCSubscribe don't, and
+  // listing them would match the server's results to the wrong calls.
   if (packet.packetType == RTMP_PACKET_INVOKE && size >= 3 && body[0] == 0x02) {
     uint32_t len = ReadBE(body + 1, 2);
-    if (len <= size - 3) {
-      std::string name(reinterpret_cast<const char*>(body + 3), len);
-      pendingCalls_.push_back(name.substr(0, name.find('\0')));
+    if (len <= size - 3 && size - 3 - len >= 9 && body[3 + len] == 0x00) {
+      uint64_t bits = 0;
+      for (int i = 0; i < 8; ++i) bits = bits << 8 | body[4 + len + i];
+      double transaction;
+      std::memcpy(&transaction, &bits, sizeof transaction);
+      if (transaction != 0) {
+        std::string name(reinterpret_cast<const char*>(body + 3), len);
+        pendingCalls_.push_back(name.substr(0, name.find('\0')));
+      }
     }
   }
 

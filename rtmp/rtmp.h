@@ -53,7 +53,8 @@ class CRTMP {
   bool AdoptSocket(int fd);
   // Safe from any thread. From a thread other than the one that connected it
   // only shuts the socket down, which ends a blocked read there; that thread's
-  // own Close then releases the channel state.
+  // own Close then releases the channel state. Such a close is a stop: a
+  // connection being made, or made later, on this object fails.
   void Close();
 
   // Reads until a media message (MEDIA_PACKET), the end of the stream
@@ -65,6 +66,9 @@ class CRTMP {
   void UpdateBufferMS();
   double GetDuration() const { return duration_; }
   double GetFileSize() const { return fileSize_; }
+  // The failure status code or "close" with which the server ended this
+  // connection; empty when it did not.
+  const std::string& GetCloseReason() const { return closeReason_; }
   // Takes "duration" and "filesize" from decoded metadata, listing nested objects.
   void ReadMetaData(const AMFObject& object);
 
@@ -165,6 +169,7 @@ class CRTMP {
   bool playing_ = false;
   double duration_ = 0;
   double fileSize_ = 0;
+  std::string closeReason_;
 
   // Transport state.
   platform::TcpSocket socket_;
@@ -181,4 +186,5 @@ class CRTMP {
 
   std::mutex closeLock_;
   std::atomic<std::thread::id> owner_;
+  std::atomic<bool> stopped_{false};
 };

@@ -299,6 +299,7 @@ int CRTMP::HandleInvoke(const uint8_t* body, uint32_t size) {
     DiagLog(DIAG_ERROR, "rtmp server sent error");
   } else if (method == "close") {
     DiagLog(DIAG_ERROR, "rtmp server requested close");
+    closeReason_ = method;
     Close();
   } else if (method == "onStatus") {
     const AMFObject& info = obj.GetProperty(3).GetObject();
@@ -306,6 +307,7 @@ int CRTMP::HandleInvoke(const uint8_t* body, uint32_t size) {
     DiagLog(DIAG_DEBUG, "%s, onStatus: %s", "CRTMP::HandleInvoke", code.c_str());
     if (code == "NetStream.Failed" || code == "NetStream.Play.Failed" ||
         code == "NetStream.Play.StreamNotFound" || code == "NetConnection.Connect.InvalidApp") {
+      closeReason_ = code;
       Close();
     } else if (code == "NetStream.Play.Complete" || code == "NetStream.Play.Stop") {
       Close();

@@ -126,6 +126,7 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
       return false;
     }
     byteCount_ = kFlvHeaderSize;
+    headerFlags_ = header[4];
   } else {
     byteCount_ = 0;
     const int64_t here = ftello(file);
@@ -139,6 +140,7 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
   lastUpdateTick_ = platform::TickCountMs();
   lastUpdateBytes_ = byteCount_;
   progressStarted_ = true;
+  mediaSeen_ = false;
   ResetResumeFilter();
 
   int n = 0;
@@ -151,14 +153,14 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
     n = NextTag(source, timestamp);
     if (n == kSeekOvershot) return true;
     if (n > 0) {
-      if (!WriteAll(buffer.get(), size_t(n))) {
+      if (!WriteAll(buffer.get(), size_t(n)) || !KeepHeaderFlags()) {
         worker->Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
         result = ATTEMPT_FAILED;
         return false;
       }
       byteCount_ += n;
-      if (duration <= 0) duration = source.GetDuration();
-      if (worker->TotalSize() == 0) worker->SetTotalSize(int32_t(source.GetFileSize()));
+      if (duration <= 0) duration = MetadataSeconds(source.GetDuration());
+      if (worker->TotalSize() == 0) worker->SetTotalSize(MetadataBytes(source.GetFileSize()));
       if (duration > 0) {
         if (double(bufferTime) < duration * 1000) {
           bufferTime = int32_t(duration * 1000) + 5000;
@@ -175,11 +177,7 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
     }
   } while (n >= 0 && source.IsConnected());
 
-  if (fresh_ && mediaFlags != (kFlagsAudio | kFlagsVideo)) {
-    const int64_t here = ftello(file);
-    if (fseeko(file, 4, SEEK_SET) == 0) WriteAll(&mediaFlags, 1);
-    if (here >= 0) fseeko(file, here, SEEK_SET);
-  }
+  KeepHeaderFlags();
   if (!fresh_ && n == -2) {
     worker->Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
     result = ATTEMPT_FAILED;
@@ -200,8 +198,44 @@ bool CRTMPDownload::Record(MediaSource& source, bool tunnelled) {
     result = ATTEMPT_ABORTED;
     return false;
   }
+  if (!mediaSeen_) {
+    // The server refused the stream or ended it before any media: another
+    // attempt at once would only get the same answer. A failure lets the
+    // task's retry rules decide, one connection per try.
+    const std::string reason = source.CloseReason();
+    worker->Report(TE_RECV_ERROR, 0, 3,
+                   reason.empty() ? "The server closed the stream before sending any data."
+                                  : "The server refused the stream (" + reason + ").");
+    result = ATTEMPT_FAILED;
+    return false;
+  }
   result = ATTEMPT_BROKEN;
   return false;
+}
+
+bool CRTMPDownload::KeepHeaderFlags() {
+  // Written as soon as the kinds of media are known, not only when the loop
+  // ends: after an abort, a failed write or a crash the header must still
+  // say what the file holds, or the next attempt looks for the wrong kind
+  // of keyframe. Nothing seen yet keeps the header as it is.
+  if (!fresh_ || mediaFlags == 0 || mediaFlags == headerFlags_) return true;
+  const int64_t here = ftello(file);
+  const bool ok = here >= 0 && fseeko(file, 4, SEEK_SET) == 0 && WriteAll(&mediaFlags, 1) &&
+                  fseeko(file, here, SEEK_SET) == 0;
+  if (ok) headerFlags_ = mediaFlags;
+  return ok;
+}
+
+double CRTMPDownload::MetadataSeconds(double seconds) {
+  // Up to what the buffer time (milliseconds plus 5 s) holds in 32 bits.
+  constexpr double kMax = (INT32_MAX - 5000) / 1000;
+  if (!(seconds > 0)) return 0;
+  return seconds < kMax ? seconds : kMax;
+}
+
+int32_t CRTMPDownload::MetadataBytes(double bytes) {
+  if (!(bytes > 0)) return 0;
+  return bytes < double(INT32_MAX) ? int32_t(bytes) : INT32_MAX;
 }
 
 void CRTMPDownload::ProgressUpdate(bool tunnelled) {
@@ -220,8 +254,10 @@ void CRTMPDownload::UpdateCounters(bool tunnelled) {
   if (total == 0) {
     char text[32];
     std::snprintf(text, sizeof text, "%4.2f", percent);
-    const int32_t left = percent > 0 ? int32_t(elapsed * (100 - percent) / percent) : 0;
-    worker->PublishStreamProgress(tunnelled, text, left);
+    const double left = percent > 0 ? elapsed * (100 - percent) / percent : 0;
+    // A tiny percent early on gives more seconds than 32 bits hold.
+    worker->PublishStreamProgress(tunnelled, text,
+                                  left < double(INT32_MAX) ? int32_t(left) : INT32_MAX);
   }
   lastUpdateTick_ = now;
   lastUpdateBytes_ = byteCount_;
@@ -244,6 +280,11 @@ void CRTMPDownload::Cleanup(bool tunnelled) {
 }
 
 bool CRTMPDownload::ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt) {
+  // A stop that came before the connection was published has closed nothing.
+  if (worker->CheckAbort()) {
+    result = ATTEMPT_ABORTED;
+    return false;
+  }
   if (rtmp.Connect(protocol, hostName.c_str(), port, playpath, tcUrl ? tcUrl->c_str() : nullptr,
                    nullptr, nullptr, app, nullptr, flashVer, nullptr, seek, 0, false,
                    receiveTimeoutMs))

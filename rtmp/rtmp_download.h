@@ -81,6 +81,10 @@ class CRTMPDownload {
   void ProgressUpdate(bool tunnelled);
   void UpdateCounters(bool tunnelled);
   void ResetResumeFilter();
+  // Duration and size from the server's metadata, as the counters can hold
+  // them: not finite or not above 0 gives 0, too large the largest value.
+  static double MetadataSeconds(double seconds);
+  static int32_t MetadataBytes(double bytes);
 
   // The file.
   FILE* file = nullptr;
@@ -148,11 +152,20 @@ class CRTMPDownload {
   bool ConnectRtmp(CRTMP& rtmp, double seek, bool firstAttempt);
   CRTMP* MakeClient();
   int ResumeFilter(RTMPPacket& packet);
+  // Looks through an aggregate for the resume keyframe; when found, the
+  // aggregate is cut to start after it.
+  enum AggregateSearch { AGGREGATE_FOUND, AGGREGATE_BROKEN, AGGREGATE_LATER, AGGREGATE_NONE };
+  AggregateSearch SearchAggregate(RTMPPacket& packet);
   uint32_t PreviousMatch(FILE* file, int64_t tagStart, int64_t usableEnd) const;
   bool EnsureBuffer(size_t needed);
+  // Puts the media flags seen so far into a fresh file's header; false when
+  // that write fails.
+  bool KeepHeaderFlags();
   bool WriteAll(const uint8_t* data, size_t size);
 
   bool fresh_ = true;  // this attempt wrote a new header
+  uint8_t headerFlags_ = 0;  // the flags byte in that header
+  bool mediaSeen_ = false;   // the connection handed over any media message
   int64_t byteCount_ = 0;
   uint32_t lastUpdateTick_ = 0;
   int64_t lastUpdateBytes_ = 0;

@@ -8,6 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # libraries the programs use
   libpugixml-dev qt6-base-dev qt6-svg-dev libqt6opengl6-dev libmpv-dev libavformat-dev libssl-dev
+  libiberty-dev  # the crash reporter's demangler
   # real peers and tools the tests and benchmarks drive
   nginx-light libnginx-mod-rtmp ffmpeg python3 curl wget lldb openssl
   # a real desktop for the window tests: X server, tray, input, screenshots, fonts

@@ -8,6 +8,7 @@
 #include "app/download/completion_name.h"
 #include "http/log_lock.h"
 #include "http/task_events.h"
+#include "platform/alt_signal_stack.h"
 #include "platform/file_system.h"
 #include "platform/local_time.h"
 #include "platform/message_box.h"
@@ -172,6 +173,7 @@ void TaskRunner::StartTask(int32_t taskIndex, uint8_t startFlag) {
   try {
     registered.worker->thread =
         std::thread([worker, sink = registered.sink, ended = registered.ended] {
+          const platform::AltSignalStack crashStack;  // a stack overflow here still gets reported
           worker->Run();
           std::lock_guard<std::mutex> lock(ended->mutex);
           ended->done = true;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/data_model.h"
 #include "tests/support/sandbox.h"
 
@@ -82,13 +85,37 @@ TEST(MakeSaveName, NumberSurvivesTheCutOfALongName) {
   EXPECT_EQ(MakeSaveName(url, box.dir(), "", model), std::string(43, 'a') + "[1].flv");
 }
 
-TEST(MakeSaveName, ExtensionLongerThanTheCutEndsTheSearch) {
+// An extension so long that the number would be cut off keeps the number
+// in front: the name given is never one that is taken.
+TEST(MakeSaveName, ExtensionLongerThanTheCutKeepsTheNumber) {
   testsupport::Sandbox box;
   DataModel model;
-  const std::string hint = "*." + kSixty;
-  box.WriteFile(std::string(50, 'a'), "");
-  // The number no longer shows in the last 50 characters; the search must stop.
-  EXPECT_EQ(MakeSaveName("http://host/v/clip", box.dir(), hint, model), std::string(50, 'a'));
+  struct Case {
+    const char* name;
+    std::string url, hint, first, second, third;
+  };
+  const std::string e47(47, 'e');
+  const Case cases[] = {
+      {"extension of 60", "http://host/v/clip", "*." + kSixty, std::string(50, 'a'),
+       "[1]" + std::string(47, 'a'), "[2]" + std::string(47, 'a')},
+      {"extension of 46", "http://host/v/clip", "*." + std::string(46, 'e'),
+       "lip." + std::string(46, 'e'), "[1]." + std::string(46, 'e'), "[2]." + std::string(46, 'e')},
+      {"stream with extension of 47", "rtmp://host/app/clip", "*." + e47,
+       std::string(46, 'e') + ".flv", "[1]" + std::string(43, 'e') + ".flv",
+       "[2]" + std::string(43, 'e') + ".flv"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::Sandbox folder;
+    std::vector<std::string> got;
+    for (int i = 0; i < 3; ++i) {
+      const std::string name = MakeSaveName(c.url, folder.dir(), c.hint, model);
+      EXPECT_LE(name.size(), 50u);
+      got.push_back(name);
+      folder.WriteFile(name, "");
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{c.first, c.second, c.third}));
+  }
 }
 
 TEST(IsPathTaken, DiskOrListIgnoringCase) {

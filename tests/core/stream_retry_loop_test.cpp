@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ class ScriptedRecorder : public StreamRecorder {
  public:
   int RunAttempt(const StreamAttemptRequest& request, StreamWorker&, bool first) override {
     firsts.push_back(first);
+    starts.push_back(std::chrono::steady_clock::now());
     fileThere.push_back(platform::FileExists(request.tempPath));
     hosts.push_back(request.host);
     const int r = results.front();
@@ -26,6 +28,7 @@ class ScriptedRecorder : public StreamRecorder {
   }
   std::deque<int> results;
   std::vector<bool> firsts, fileThere;
+  std::vector<std::chrono::steady_clock::time_point> starts;
   std::vector<std::string> hosts;
 };
 
@@ -64,6 +67,21 @@ TEST(StreamRetryLoop, RunsUntilAnAttemptEndsTheTask) {
     EXPECT_EQ(recorder.firsts, firsts);
     EXPECT_EQ(recorder.hosts.back(), "host:19350");
   }
+}
+
+// After an unusable file is deleted the next attempt waits its pause, so a
+// server that keeps answering the same way is not asked many times a second.
+TEST(StreamRetryLoop, PausesBeforeStartingOverAfterAnUnusableFile) {
+  testsupport::Sandbox sandbox;
+  testsupport::FakeStreamWorker worker;
+  ScriptedRecorder recorder;
+  recorder.results = {7, 7, 1};
+  StreamTaskTexts texts{"host", "clip", "vod", sandbox.path("clip.flv")};
+  EXPECT_EQ(RunStreamRetryLoop(recorder, false, texts, worker), 1);
+  ASSERT_EQ(recorder.starts.size(), 3u);
+  for (size_t i = 1; i < recorder.starts.size(); ++i)
+    EXPECT_GE(recorder.starts[i] - recorder.starts[i - 1],
+              std::chrono::milliseconds(kStreamRestartPauseMs));
 }
 
 }  // namespace

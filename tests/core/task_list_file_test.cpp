@@ -319,6 +319,17 @@ TEST_F(TaskListFileTest, LoadingStopsAtATaskWithTooFewValues) {
   ASSERT_TRUE(SaveTaskList(m, box_.dir()));
   EXPECT_EQ(box_.ReadFile(kTaskListUnreadCopyName), original);
   EXPECT_EQ(Load(false, 2).tasks.size(), 2u);
+
+  // Stopping early again keeps the first copy and makes another.
+  const std::string later = std::string(kHead) + "<Tasks>" + TaskXml(short_task, "Task-0") +
+                            TaskXml(SimpleValues("5", "5"), "Task-1") + "</Tasks>";
+  for (const char* name : {"Task.dat.unread-2", "Task.dat.unread-3"}) {
+    SCOPED_TRACE(name);
+    WriteFile(later);
+    Load(false, 0);
+    EXPECT_EQ(box_.ReadFile(kTaskListUnreadCopyName), original);
+    EXPECT_EQ(box_.ReadFile(name), later);
+  }
 }
 
 TEST_F(TaskListFileTest, AnotherRootLoadsNothingButIsKept) {
@@ -423,7 +434,10 @@ TEST_F(TaskListFileTest, HostileValuesAreWrittenSoTheNextStartCanReadThem) {
   ExpectPersistedEqual(m.tasks.back(), model.tasks.back());
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(m.tasks[i + 1].FileName, cases[i].expected);
+    // A path keeps its bytes (cut like any value); other texts become valid.
+    const std::string& path =
+        cases[i].value.size() > kTaskListMaxValue ? cases[i].expected : cases[i].value;
+    EXPECT_EQ(m.tasks[i + 1].FileName, path);
     EXPECT_EQ(m.tasks[i + 1].Duration, cases[i].expected);
     EXPECT_EQ(m.tasks[i + 1].URL, model.tasks[i + 1].URL);
   }
@@ -432,6 +446,30 @@ TEST_F(TaskListFileTest, HostileValuesAreWrittenSoTheNextStartCanReadThem) {
   const std::string second = File();
   ASSERT_TRUE(SaveTaskList(Load(true), box_.dir()));
   EXPECT_TRUE(File() == second);
+}
+
+// Folder and file names are the user's bytes, UTF-8 or not: a task must
+// find its partial file again after a restart. The file stays valid UTF-8.
+TEST_F(TaskListFileTest, PathsKeepTheirBytes) {
+  DataModel model;
+  DataRecord r = FullRecord(1);
+  r.SaveDir = "/home/u/caf\xE9 \x01tab\t/";
+  r.FileName = "clip\xFF\xFE.flv";
+  r.TempFile = "{1_clip\xFF\xFE.flv}.TMP!\r";
+  model.tasks.push_back(r);
+  model.tasks.push_back(FullRecord(2));
+  ASSERT_TRUE(SaveTaskList(model, box_.dir()));
+  const std::string file = File();
+  pugi::xml_document doc;
+  EXPECT_TRUE(doc.load_buffer(file.data(), file.size(), pugi::parse_default, pugi::encoding_utf8));
+  EXPECT_EQ(CXMLFile::ToXmlText(file.substr(file.find("<Tasks>"))), file.substr(file.find("<Tasks>")));
+
+  DataModel m = Load(true, 2);
+  ASSERT_EQ(m.tasks.size(), 2u);
+  EXPECT_EQ(m.tasks[0].SaveDir, r.SaveDir);
+  EXPECT_EQ(m.tasks[0].FileName, r.FileName);
+  EXPECT_EQ(m.tasks[0].TempFile, r.TempFile);
+  ExpectPersistedEqual(m.tasks[1], model.tasks[1]);
 }
 
 TEST_F(TaskListFileTest, OverlongValuesInAFileAreCut) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -118,6 +119,10 @@ const CrashKind kKinds[] = {
      "CrashStackOverflow"},
     {"faultwick_crash_worker_thread", SIGSEGV,
      "Error Code: C0000005 (EXCEPTION_ACCESS_VIOLATION)", "CrashInWorkerThread"},
+    // A worker thread has no alternate signal stack of its own unless it
+    // makes one, and without one an overflow there ends the process silently.
+    {"faultwick_crash_worker_stack_overflow", SIGSEGV,
+     "Error Code: C00000FD (EXCEPTION_STACK_OVERFLOW)", "CrashStackOverflow"},
 };
 
 // The minidump's streams, checked against the format's layout.
@@ -279,6 +284,106 @@ TEST_F(CrashProgramTest, LldbShowsTheCrashingFunction) {
     fs::remove(files.dump);
     fs::remove(files.report);
   }
+}
+
+// Built as the Release programs are (optimised, no frame pointers): the
+// report and a debugger on the dump both follow the call chain, with the
+// names as the source spells them.
+TEST_F(CrashProgramTest, OptimisedProgramReportsItsCallChain) {
+  std::string program = Install("faultwick_crash_optimised_chain", "faultwick_crash_optimised_chain");
+  EXPECT_EQ(Run(program), 128 + SIGSEGV);
+  CrashFiles files = FindCrashFiles(home_ + "/Documents");
+  ASSERT_FALSE(files.report.empty());
+  const std::string report = ReadWholeFile(files.report);
+  auto escaped = [](const std::string& s) {
+    return std::regex_replace(s, std::regex(R"([()*+])"), R"(\$&)");
+  };
+  // The three frames in order, one line each.
+  std::string pattern = escaped("(anonymous namespace)::InnerFault(int*)+0X") +
+                        "[0-9A-F]+\r\n[^\r\n]*" +
+                        escaped("(anonymous namespace)::MiddleCall(int*)+0X") +
+                        "[0-9A-F]+\r\n[^\r\n]*" +
+                        escaped("(anonymous namespace)::OuterCall(int*)+0X") + "[0-9A-F]+\r\n";
+  EXPECT_TRUE(std::regex_search(report, std::regex(pattern))) << report;
+
+  if (!testsupport::HaveProgram("lldb")) GTEST_SKIP() << "lldb is not installed";
+  std::string out;
+  testsupport::RunCommand({"lldb", "--batch", "-c", files.dump, program, "-o", "bt"}, &out);
+  size_t at = 0;
+  for (const char* name : {"InnerFault", "MiddleCall", "OuterCall"}) {
+    at = out.find(std::string("`(anonymous namespace)::") + name, at);
+    ASSERT_NE(at, std::string::npos) << name << " in\n" << out;
+  }
+}
+
+// A program whose standard input is closed still hands the dialog its
+// report: the pipe then lands on descriptor 0 itself.
+TEST_F(CrashProgramTest, DialogGetsTheReportWhenStandardInputIsClosed) {
+  std::string program = Install("faultwick_crash_null_pointer", "faultwick_crash_null_pointer");
+  // A dialog stand-in that keeps what it was given and chooses "Close".
+  const std::string seen = box_.path("dialog-input");
+  fs::remove(bin_ + "FaultwickDialog");
+  box_.WriteFile("bin/FaultwickDialog", "#!/bin/sh\ncat > '" + seen + "'\nexit 2\n");
+  fs::permissions(bin_ + "FaultwickDialog", fs::perms::owner_all);
+  std::string cmd = "exec '" + program + "' <&- 2>'" + box_.path("stderr") + "'";
+  EXPECT_EQ(testsupport::RunCommand({"/bin/sh", "-c", cmd}, &output_), 128 + SIGSEGV);
+  CrashFiles files = FindCrashFiles(home_ + "/Documents");
+  ASSERT_FALSE(files.report.empty());
+  const std::string report = ReadWholeFile(files.report);
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(ReadWholeFile(seen), report);
+}
+
+// The files are named after the crash's time in UTC whatever the time zone;
+// the player's copy names its dump in local time.
+TEST_F(CrashProgramTest, FileNamesInUtcAndThePlayersInLocalTime) {
+  // Fourteen hours east of UTC, written out so no zone data is needed.
+  const char* zone = "XYZ-14";
+  auto stamp = [](std::time_t t, bool utc) {
+    std::tm fields{};
+    if (utc)
+      gmtime_r(&t, &fields);
+    else
+      localtime_r(&t, &fields);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &fields);
+    return std::string(text);
+  };
+  const char* old_zone = std::getenv("TZ");
+  const std::string saved = old_zone ? old_zone : "";
+  ::setenv("TZ", zone, 1);
+  ::tzset();
+  struct Case {
+    const char* built;
+    const char* name;
+    bool utc;
+  };
+  for (const Case& c : {Case{"faultwick_crash_null_pointer", "faultwick_crash_null_pointer", true},
+                        Case{"pellumo_crash_null_pointer", "Pellumo.bin", false}}) {
+    SCOPED_TRACE(c.name);
+    std::string program = Install(c.built, c.name);
+    const std::time_t before = std::time(nullptr);
+    Run(program);
+    const std::time_t after = std::time(nullptr);
+    std::string folder = c.utc ? home_ : bin_;
+    std::string prefix = c.utc ? "Documents_" : "Pellumo_";
+    std::string found;
+    for (const auto& e : fs::directory_iterator(folder)) {
+      std::string n = e.path().filename().string();
+      if (n.rfind(prefix, 0) == 0 && n.size() > 4 && n.substr(n.size() - 4) == ".dmp") found = n;
+    }
+    ASSERT_FALSE(found.empty());
+    const std::string got = found.substr(prefix.size(), 15);
+    bool matches = false;
+    for (std::time_t t = before; t <= after; ++t) matches |= got == stamp(t, c.utc);
+    EXPECT_TRUE(matches) << found << " between " << stamp(before, c.utc) << " and "
+                         << stamp(after, c.utc);
+  }
+  if (old_zone)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
+  ::tzset();
 }
 
 // Without a documents folder the files are named after the program path

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "crashreport/faultwick.h"
+#include "platform/alt_signal_stack.h"
 
 namespace {
 
@@ -38,6 +39,20 @@ volatile int g_zero = 0;
   *p = 1;
 }
 
+// A worker that overflows its stack, having made its alternate signal
+// stack first as the program's threads do.
+[[maybe_unused]] void OverflowInWorkerThread() {
+  const platform::AltSignalStack crashStack;
+  CrashStackOverflow(0);
+}
+
+// A call chain as an optimised program has it: no frame pointers, and
+// nothing the compiler may fold away (no inlining, cloning or tail calls).
+int* volatile g_null = nullptr;
+[[maybe_unused]] __attribute__((noipa)) int InnerFault(int* p) { return *p + 1; }
+[[maybe_unused]] __attribute__((noipa)) int MiddleCall(int* p) { return InnerFault(p) * 3 + g_zero; }
+[[maybe_unused]] __attribute__((noipa)) int OuterCall(int* p) { return MiddleCall(p) * 5 + g_zero; }
+
 int Crash() {
 #if defined(CRASH_KIND_null_pointer)
   return CrashNullPointer();
@@ -51,6 +66,12 @@ int Crash() {
   std::thread worker(CrashInWorkerThread);
   worker.join();
   return 0;
+#elif defined(CRASH_KIND_worker_stack_overflow)
+  std::thread worker(OverflowInWorkerThread);
+  worker.join();
+  return 0;
+#elif defined(CRASH_KIND_optimised_chain)
+  return OuterCall(g_null) + 1;
 #else
 #error "no crash kind"
 #endif

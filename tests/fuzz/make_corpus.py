@@ -313,5 +313,87 @@ def write(target, seeds):
 write("fuzz_amf0", AMF0)
 write("fuzz_amf3", AMF3)
 write("fuzz_rtmp_read_packet", RTMP)
+
+# ------------------------------------------------------------------ FLV files
+def flv_file(flags, tags):
+    return b"FLV\x01" + bytes([flags]) + be(9, 4) + be(0, 4) + b"".join(tags)
+
+
+KEY = b"\x17\x01\x00\x00\x00" + pattern(40, 1)
+INTER = b"\x27\x01\x00\x00\x00" + pattern(20, 2)
+SOUND = b"\xaf\x01" + pattern(30, 3)
+META_TAG = flv_tag(18, 0, METADATA)
+AV_FILE = flv_file(5, [META_TAG, flv_tag(9, 0, KEY), flv_tag(8, 5, SOUND), flv_tag(9, 40, INTER),
+                       flv_tag(9, 1000, KEY), flv_tag(8, 1005, SOUND)])
+AUDIO_FILE = flv_file(4, [META_TAG, flv_tag(8, 0, SOUND), flv_tag(8, 500, SOUND),
+                          flv_tag(8, 1000, SOUND)])
+
+
+def fuzz_msg(mtype, ts, body):
+    return bytes([mtype]) + be(ts, 4) + be(len(body), 2) + body
+
+
+def flv_case(mode, file_bytes, messages):
+    return bytes([mode]) + be(len(file_bytes), 2) + file_bytes + b"".join(messages)
+
+
+FLV = {
+    "fresh_stream": flv_case(0, b"", [fuzz_msg(18, 0, METADATA), fuzz_msg(9, 0, KEY),
+                                      fuzz_msg(8, 10, SOUND), fuzz_msg(9, 40, INTER)]),
+    "resume_restarted_timeline": flv_case(0, AV_FILE, [
+        fuzz_msg(18, 0, METADATA), fuzz_msg(9, 0, KEY), fuzz_msg(8, 5, SOUND),
+        fuzz_msg(9, 40, INTER)]),
+    "resume_own_timeline": flv_case(0, AV_FILE, [
+        fuzz_msg(9, 40, INTER), fuzz_msg(9, 1000, KEY), fuzz_msg(8, 1005, SOUND),
+        fuzz_msg(9, 1040, INTER)]),
+    "resume_aggregate": flv_case(0, AV_FILE, [fuzz_msg(22, 0, flv_tag(9, 1000, KEY) +
+                                                      flv_tag(8, 1005, SOUND) +
+                                                      flv_tag(9, 1040, INTER))]),
+    "resume_audio_only": flv_case(0, AUDIO_FILE, [fuzz_msg(8, 0, SOUND), fuzz_msg(8, 20, SOUND)]),
+    "truncated_tail": flv_case(0, AV_FILE[:-9], [fuzz_msg(9, 0, KEY), fuzz_msg(9, 40, INTER)]),
+    "tunnelled_end": flv_case(1, AV_FILE, [fuzz_msg(9, 0, KEY), fuzz_msg(9, 40, INTER),
+                                           fuzz_msg(255, 0, b"")]),
+    "aggregate_without_trailer": flv_case(2, b"", [fuzz_msg(22, 0, flv_tag(9, 0, KEY)[:-4])]),
+    "flags_zero": flv_case(0, flv_file(0, [flv_tag(9, 0, KEY)]), []),
+}
+
+
+# ------------------------------------------------------------------ Task.dat
+VALUE_NAMES = ["TaskIndex", "DownStatus", "FileName", "TempFile", "URL", "Referer", "UserAgent",
+               "CreateTime", "FinishTime", "FileBytes", "DownBytes", "Progress", "Width",
+               "Height", "Duration", "SaveDir", "SortIndex", "RTMPHost", "RTMPApp",
+               "RTMPPlayPath", "RTMPTHost", "RTMPTApp", "RTMPTPlayPath"]
+
+
+def task(values):
+    return b"".join(b"<" + n.encode() + b">" + v + b"</" + n.encode() + b">"
+                    for n, v in zip(VALUE_NAMES, values))
+
+
+def task_list(tasks):
+    body = b"".join(b"<Task-%d>" % i + t + b"</Task-%d>" % i for i, t in enumerate(tasks))
+    return b'<?xml version="1.0" encoding="UTF-8" ?><Tasks>' + body + b"</Tasks>"
+
+
+HTTP_TASK = task([b"7", b"2", b"clip.flv", b"{1_clip.flv}.TMP!", b" http://h/v/clip.flv ",
+                  b"http://h/", b"", b"2009-12-08 20:30:00", b"", b"1000", b"500", b"50.00",
+                  b"320", b"240", b"00:01:00", b"/home/u/Videos/", b"3", b"", b"", b"", b"",
+                  b"", b""])
+RTMP_TASK = task([b"3", b"4", b"stream.flv", b"{2_stream.flv}.TMP!", b"rtmp://h/vod/stream",
+                  b"", b"", b"", b"", b"0", b"0", b"", b"0", b"0", b"", b"/tmp/\xe9t\xe9/",
+                  b"9", b"h", b"vod", b"stream", b"", b"", b""])
+
+TASKS = {
+    "empty": b"\x00" + task_list([]),
+    "two_tasks": b"\x01" + task_list([HTTP_TASK, RTMP_TASK]),
+    "short_task": b"\x00" + task_list([HTTP_TASK, task([b"1", b"4", b"a"])]),
+    "other_root": b"\x00" + b"<?xml version=\"1.0\"?><Other><T>" + HTTP_TASK + b"</T></Other>",
+    "damaged": b"\x00" + task_list([HTTP_TASK])[:-12],
+    "entities_cdata": b"\x01" + task_list([task([b"1", b"6", b"a&amp;b<![CDATA[<c>]]>"] +
+                                                [b"&#x41;"] * 20)]),
+}
+
+write("fuzz_flv_inspect", FLV)
+write("fuzz_task_list_file", TASKS)
 write("fuzz_http_header", HTTP)
 write("fuzz_capture_block", CAPTURE)

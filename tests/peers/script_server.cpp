@@ -85,6 +85,24 @@ void ScriptListener::RunOnClient(std::function<void(int fd)> script) {
   });
 }
 
+void ScriptListener::RunOnEachClient(std::function<void(int fd)> script) {
+  thread_ = std::thread([this, script = std::move(script)] {
+    while (!stop_) {
+      pollfd p{listen_fd_, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      int fd = ::accept(listen_fd_, nullptr, nullptr);
+      if (fd < 0) continue;
+      ++clients_;
+      script(fd);
+    }
+  });
+}
+
+void ScriptListener::Stop() {
+  stop_ = true;
+  Join();
+}
+
 void ScriptListener::Join() {
   if (thread_.joinable()) thread_.join();
 }

@@ -3,6 +3,7 @@
 // raw socket calls of a scripted connection.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -52,16 +53,24 @@ class ScriptListener {
   int port() const { return port_; }
   // Waits for the script to end.
   void Join();
+  // Clients accepted so far.
+  int clients() const { return clients_; }
+  // Ends RunOnEachClient's accepting (after the client being served) and waits.
+  void Stop();
 
  protected:
   // Accepts one client on a thread of its own and runs `script` with its
   // socket.
   void RunOnClient(std::function<void(int fd)> script);
+  // The same for one client after another, until Stop.
+  void RunOnEachClient(std::function<void(int fd)> script);
 
  private:
   int listen_fd_ = -1;
   int port_ = 0;
   std::thread thread_;
+  std::atomic<int> clients_{0};
+  std::atomic<bool> stop_{false};
 };
 
 // A server whose script works with a connection of type Conn, made from the
@@ -71,6 +80,12 @@ class ScriptServer : public ScriptListener {
  public:
   void Run(std::function<void(Conn&)> script) {
     RunOnClient([script = std::move(script)](int fd) {
+      Conn conn(fd);
+      script(conn);
+    });
+  }
+  void RunEach(std::function<void(Conn&)> script) {
+    RunOnEachClient([script = std::move(script)](int fd) {
       Conn conn(fd);
       script(conn);
     });

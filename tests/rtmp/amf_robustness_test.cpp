@@ -3,6 +3,8 @@
 // the exact-size buffers.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -58,8 +60,102 @@ std::string Mutate(const std::string& seed, std::mt19937& rng) {
   return out;
 }
 
+std::string Be(uint64_t v, int n) {
+  std::string out;
+  for (int i = n - 1; i >= 0; --i) out.push_back(static_cast<char>(v >> (8 * i)));
+  return out;
+}
+
+// AMF0 bytes for a decoded tree, for round trips; false for values AMF0
+// cannot carry (an invalid value: an AMF3 date reference, the end of a
+// dynamic member list). Objects whose properties all lack names become
+// strict arrays, the others objects.
+bool EncodeValue(const AMFObjectProperty& p, std::string* out);
+bool EncodeNamed(const AMFObject& obj, std::string* out) {
+  for (int i = 0; i < obj.GetPropertyCount(); ++i) {
+    const std::string& name = obj.GetProperty(i).GetName();
+    // Names are read up to a zero byte, so AMF3 names holding one can't return.
+    if (name.size() > 0xFFFF || name.find('\0') != std::string::npos) return false;
+    *out += Be(name.size(), 2) + name;
+    if (!EncodeValue(obj.GetProperty(i), out)) return false;
+  }
+  *out += Bytes({0x00, 0x00, 0x09});
+  return true;
+}
+bool EncodeValue(const AMFObjectProperty& p, std::string* out) {
+  uint64_t bits = 0;
+  const double d = p.GetNumber();
+  std::memcpy(&bits, &d, 8);
+  switch (p.GetType()) {
+    case AMF_NUMBER: *out += Bytes({0x00}) + Be(bits, 8); return true;
+    case AMF_BOOLEAN: *out += Bytes({0x01, p.GetBoolean() ? 1 : 0}); return true;
+    case AMF_NULL: *out += Bytes({0x05}); return true;
+    case AMF_DATE:
+      *out += Bytes({0x0B}) + Be(bits, 8) + Be(uint16_t(p.GetUTCOffset()), 2);
+      return true;
+    case AMF_STRING:
+      if (p.GetString().size() <= 0xFFFF && p.GetString().find('\0') == std::string::npos)
+        *out += Bytes({0x02}) + Be(p.GetString().size(), 2) + p.GetString();
+      else
+        *out += Bytes({0x0C}) + Be(p.GetString().size(), 4) + p.GetString();
+      return true;
+    case AMF_OBJECT: {
+      const AMFObject& obj = p.GetObject();
+      bool named = false;
+      for (int i = 0; i < obj.GetPropertyCount(); ++i) named |= !obj.GetProperty(i).GetName().empty();
+      if (named) {
+        *out += Bytes({0x03});
+        return EncodeNamed(obj, out);
+      }
+      *out += Bytes({0x0A}) + Be(uint32_t(obj.GetPropertyCount()), 4);
+      for (int i = 0; i < obj.GetPropertyCount(); ++i)
+        if (!EncodeValue(obj.GetProperty(i), out)) return false;
+      return true;
+    }
+    default: return false;
+  }
+}
+
+// Same names, types and values (numbers bit for bit), all the way down.
+void ExpectSameTree(const AMFObject& a, const AMFObject& b, const std::string& where) {
+  ASSERT_EQ(a.GetPropertyCount(), b.GetPropertyCount()) << where;
+  for (int i = 0; i < a.GetPropertyCount(); ++i) {
+    const AMFObjectProperty& x = a.GetProperty(i);
+    const AMFObjectProperty& y = b.GetProperty(i);
+    const std::string at = where + "/" + std::to_string(i) + ":" + x.GetName();
+    EXPECT_EQ(x.GetName(), y.GetName()) << at;
+    EXPECT_EQ(x.GetType(), y.GetType()) << at;
+    EXPECT_EQ(x.GetString(), y.GetString()) << at;
+    const double dx = x.GetNumber(), dy = y.GetNumber();
+    EXPECT_EQ(std::memcmp(&dx, &dy, 8), 0) << at;
+    if (x.GetType() == AMF_DATE) {
+      EXPECT_EQ(x.GetUTCOffset(), y.GetUTCOffset()) << at;
+    }
+    ExpectSameTree(x.GetObject(), y.GetObject(), at);
+  }
+}
+
+// What decoded must encode and decode again to the same tree, using every
+// byte of the encoding.
+void ExpectRoundTrip(const AMFObject& decoded, bool names) {
+  std::string bytes;
+  if (names) {
+    if (!EncodeNamed(decoded, &bytes)) return;
+  } else {
+    for (int i = 0; i < decoded.GetPropertyCount(); ++i)
+      if (!EncodeValue(decoded.GetProperty(i), &bytes)) return;
+    // A plain sequence ends before a last value shorter than 3 bytes.
+    if (!bytes.empty() && bytes.size() < 3) return;
+  }
+  ExactBuffer buf(bytes);
+  AMFObject again;
+  ASSERT_EQ(again.Decode(buf.data(), buf.size(), names), buf.size());
+  ExpectSameTree(decoded, again, names ? "named" : "plain");
+}
+
 // Decodes the bytes every way the engine does and checks that a success
-// never claims more than it was given.
+// never claims more than it was given and that it holds the values it
+// decoded.
 void DecodeEveryWay(const std::string& bytes) {
   ExactBuffer buf(bytes);
   const int size = buf.size();
@@ -69,6 +165,7 @@ void DecodeEveryWay(const std::string& bytes) {
     EXPECT_LE(used, size);
     EXPECT_GE(used, -1);
     obj.Dump();
+    if (used >= 0) ExpectRoundTrip(obj, names);
     AMFObjectProperty prop;
     const int one = prop.Decode(buf.data(), size, names);
     EXPECT_LE(one, size);

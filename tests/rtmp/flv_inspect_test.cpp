@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "rtmp/amf.h"
 #include "rtmp/rtmp_download.h"
 #include "tests/support/sandbox.h"
 
@@ -74,6 +75,48 @@ TEST_F(FlvInspect, AudioOnlyContinuesAfterItsLastAudioTag) {
   EXPECT_EQ(position, int64_t(file.size()));
 }
 
+// An attempt that ended before it could correct the header (an abort, a
+// failed write, a crash) leaves an audio-only file claiming video: it is
+// continued as audio-only rather than deleted for want of a video keyframe.
+TEST_F(FlvInspect, AudioOnlyFileWithVideoFlagContinues) {
+  const std::string file = Header(5) + Tag(18, 0, kMeta) + Tag(8, 0, "a0") + Tag(8, 23, "a1");
+  ASSERT_EQ(Inspect(file), CRTMPDownload::INSPECT_CONTINUE);
+  EXPECT_TRUE(d.audioOnly);
+  EXPECT_EQ(d.resumeTimestamp, 23u);
+  EXPECT_EQ(position, int64_t(file.size()));
+}
+
+// The file's metadata reaches the connection before anything is received,
+// so duration and size are known from the start.
+TEST_F(FlvInspect, MetadataGoesToTheConnection) {
+  struct Recorder : MediaSource {
+    void Close() override {}
+    int GetNextMediaPacket(RTMPPacket&) override { return 0; }
+    bool IsConnected() const override { return false; }
+    double GetDuration() const override { return 0; }
+    double GetFileSize() const override { return 0; }
+    void SetBufferMS(int) override {}
+    void UpdateBufferMS() override {}
+    void ReadMetaData(const AMFObject& object) override {
+      ++calls;
+      duration = object.GetProperty(1).GetObject().GetProperty("duration").GetNumber();
+    }
+    int calls = 0;
+    double duration = 0;
+  } source;
+  const std::string meta = std::string("\x02\x00\x0aonMetaData\x08\x00\x00\x00\x01", 18) +
+                           std::string("\x00\x08" "duration" "\x00\x40\x4e\x00\x00\x00\x00\x00\x00", 19) +
+                           std::string("\x00\x00\x09", 3);
+  const std::string file = Header(5) + Tag(18, 0, meta) + Tag(9, 0, Key('a')) + Tag(9, 40, Key('b'));
+  sandbox.WriteFile("part.flv", file);
+  FILE* f = std::fopen(sandbox.path("part.flv").c_str(), "r+b");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(d.InspectFile(f, &source), CRTMPDownload::INSPECT_CONTINUE);
+  std::fclose(f);
+  EXPECT_EQ(source.calls, 1);
+  EXPECT_EQ(source.duration, 60.0);
+}
+
 TEST_F(FlvInspect, WhatCannotBeContinued) {
   const std::string body = Tag(9, 0, Key('a')) + Tag(9, 1000, Key('b'));
   std::string hugeTrailer = Header(5) + body;
@@ -92,7 +135,10 @@ TEST_F(FlvInspect, WhatCannotBeContinued) {
       {"not FLV", "FLX" + Header(5).substr(3) + body, CRTMPDownload::INSPECT_UNUSABLE},
       {"version 2", "FLV\x02" + Header(5).substr(4) + body, CRTMPDownload::INSPECT_UNUSABLE},
       {"shorter than a header", Header(5).substr(0, 12), CRTMPDownload::INSPECT_UNUSABLE},
-      {"header only", Header(5), CRTMPDownload::INSPECT_UNUSABLE},
+      // Left by an attempt that ended before any media: nothing to keep.
+      {"header only", Header(5), CRTMPDownload::INSPECT_FRESH},
+      {"header and part of a tag", Header(5) + Tag(9, 0, Key('a')).substr(0, 9),
+       CRTMPDownload::INSPECT_FRESH},
       {"no keyframe", Header(5) + Tag(9, 40, Inter()), CRTMPDownload::INSPECT_UNUSABLE},
       {"trailer larger than the file", hugeTrailer, CRTMPDownload::INSPECT_UNUSABLE},
       {"data offset past the end", badDataOffset, CRTMPDownload::INSPECT_UNUSABLE},

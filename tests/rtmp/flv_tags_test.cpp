@@ -202,17 +202,57 @@ TEST_F(FlvTags, ResumeRefusesOtherMetadata) {
 }
 
 // A server that answers the seek on the file's own timeline (nginx does).
+// What it sends before the keyframe is in the file already and is dropped,
+// counted toward the same limit of 50 as on the ordinary path.
 TEST_F(FlvTags, ResumeFromServerKeepingTheTimeline) {
+  for (int before : {50, 51}) {
+    SCOPED_TRACE(before);
+    Resuming(kKey, 5000);
+    source.messages.clear();
+    for (int i = 0; i < before; ++i) source.messages.push_back({8, uint32_t(4000 + i), "old"});
+    source.messages.push_back({9, 5000, kKey});
+    source.messages.push_back({8, 5020, "new"});
+    int last = 0;
+    for (int i = 0; i < before; ++i) last = Next();
+    if (before > 50) {
+      EXPECT_EQ(last, -2);
+      continue;
+    }
+    EXPECT_EQ(last, 0);
+    EXPECT_EQ(Next(), 0);  // the keyframe, already in the file
+    std::string out;
+    ASSERT_EQ(Next(&out), 18);
+    EXPECT_EQ(out.substr(4, 3), Be(5020, 3));  // not shifted again
+  }
+}
+
+// The same server sending aggregates: the one holding the keyframe is cut
+// after it, those before it are dropped and counted.
+TEST_F(FlvTags, ResumeFromServerKeepingTheTimelineInAggregates) {
+  const std::string after = Tag(8, 5020, "AA") + Tag(9, 5040, Bytes({0x27, 1}));
+  for (int before : {50, 51}) {
+    SCOPED_TRACE(before);
+    Resuming(kKey, 5000);
+    source.messages.clear();
+    for (int i = 0; i < before; ++i)
+      source.messages.push_back({22, uint32_t(4000 + i), Tag(8, 4000 + i, "old")});
+    source.messages.push_back({22, 4990, Tag(8, 4990, "AA") + Tag(9, 5000, kKey) + after});
+    int last = 0;
+    for (int i = 0; i < before; ++i) last = Next();
+    if (before > 50) {
+      EXPECT_EQ(last, -2);
+      continue;
+    }
+    EXPECT_EQ(last, 0);
+    std::string out;
+    ASSERT_EQ(Next(&out), int(after.size()));
+    EXPECT_EQ(out, after);
+  }
+  // Starting past the keyframe asks for an earlier seek, as single messages do.
   Resuming(kKey, 5000);
-  // It may start before the keyframe: all of that is in the file already,
-  // however much it is.
-  for (int i = 0; i < 80; ++i) source.messages.push_back({8, uint32_t(4000 + i), "old"});
-  source.messages.push_back({9, 5000, kKey});
-  source.messages.push_back({8, 5020, "new"});
-  for (int i = 0; i < 81; ++i) EXPECT_EQ(Next(), 0);
-  std::string out;
-  ASSERT_EQ(Next(&out), 18);
-  EXPECT_EQ(out.substr(4, 3), Be(5020, 3));  // not shifted again
+  d.absoluteTimeline = false;
+  source.messages = {{22, 6000, Tag(9, 6000, kKey)}};
+  EXPECT_EQ(Next(), CRTMPDownload::kSeekOvershot);
 }
 
 TEST_F(FlvTags, ResumeFromServerStartingPastTheKeyframe) {

@@ -308,8 +308,9 @@ TEST(RtmpReadPacket, SurvivesRandomChunkStreams) {
 
 // ------------------------------------------------------------ sending
 
+// A call that expects an answer: transaction 3.
 std::string InvokeBody(size_t size, int seed) {
-  std::string s = amf0::String("test");
+  std::string s = amf0::String("test") + amf0::Number(3);
   return s + Pattern(size - s.size(), seed);
 }
 

@@ -159,6 +159,35 @@ TEST(RtmpCommands, ConversationToTheEndOfTheStream) {
   EXPECT_EQ(Hex(bw2.body), Hex(result + B("00 3f f0 00 00 00 00 00 00")));
 }
 
+// A bandwidth check before the connect result: the reply to it expects no
+// answer, so the results that follow still find connect and createStream.
+TEST(RtmpCommands, BandwidthCheckBeforeTheConnectResult) {
+  RtmpScriptServer server;
+  RtmpMessage reply, create, play;
+  server.Run([&](RtmpScriptConn& conn) {
+    if (!conn.Accept()) return;
+    conn.SendMessage(3, 20, 0, 0, amf0::String("_onbwcheck") + amf0::Number(0) + amf0::Null());
+    if (!conn.ReadMessageOfType(20, &reply)) return;
+    conn.SendMessage(3, 20, 0, 0, InvokeResult(1, amf0::Null()));
+    if (!conn.ReadMessageOfType(20, &create)) return;
+    conn.SendMessage(3, 20, 0, 0, InvokeResult(2, amf0::Number(1)));
+    if (!conn.ReadMessageOfType(20, &play)) return;
+    conn.SendMessage(5, 20, 0, 1, OnStatus("NetStream.Play.Stop"));
+    conn.WaitClosed();
+  });
+  CRTMP rtmp;
+  ASSERT_TRUE(ConnectTo(rtmp, server.port()));
+  RTMPPacket packet;
+  EXPECT_EQ(rtmp.GetNextMediaPacket(packet), CRTMP::MEDIA_END);
+  server.Join();
+  EXPECT_EQ(reply.body.substr(0, 10), B("02 00 07") + "_result");
+  EXPECT_EQ(create.body.substr(0, 15), B("02 00 0c") + "createStream");
+  EXPECT_EQ(play.body.substr(0, 7), B("02 00 04") + "play");
+  EXPECT_EQ(play.streamId, 1u);
+  // Replies and calls sent with transaction 0 (play) wait for nothing.
+  EXPECT_TRUE(rtmp.GetPendingCalls().empty());
+}
+
 TEST(RtmpCommands, ServerMessagesDuringPlay) {
   struct Case {
     const char* name;

@@ -87,7 +87,9 @@ INSTANTIATE_TEST_SUITE_P(Files, RtmpTaskMedia, ::testing::ValuesIn(kCases),
 // -1 lets a connection through. nginx answers a seek with the keyframe after
 // the one asked for, so a continued attempt takes two connections there: the
 // first is dropped at its first message and the second starts a keyframe
-// earlier. In a file without video it cannot seek and starts from the top.
+// earlier. In a file without video it cannot seek and starts from the top;
+// what comes before the join counts toward the limit of 50 dropped
+// messages, so those cuts lie within the first 50 audio frames.
 struct CutCase {
   MediaCase media;
   std::vector<int> percents;
@@ -97,7 +99,7 @@ void PrintTo(const CutCase& c, std::ostream* os) { *os << c.media.name; }
 
 class RtmpTaskCut : public RtmpTask, public ::testing::WithParamInterface<CutCase> {};
 
-// Cut at 30 % of the file and again at 70 %: each break gives result 8 and
+// Cut twice (at 30 % and 70 %, say): each break gives result 8 and
 // the next attempt continues after the file's last keyframe.
 TEST_P(RtmpTaskCut, ContinuesAfterTheLastKeyframeEachTime) {
   const CutCase& c = GetParam();
@@ -125,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RtmpTaskCut,
                          ::testing::Values(CutCase{kCases[0], {30, -1, 40}},
                                            CutCase{kCases[1], {30, -1, 40}},
                                            CutCase{kCases[2], {30, -1, 40}},
-                                           CutCase{kCases[3], {30, 70}}),
+                                           CutCase{kCases[3], {15, 25}}),
                          [](const auto& info) { return std::string(info.param.media.name); });
 
 TEST_F(RtmpTask, DamagedTemporaryFileIsRecordedAfresh) {

@@ -146,9 +146,11 @@ TEST(RtmptAttempt, ConnectsToThePortOfTheHostFieldAndNamesItInTheTcUrl) {
   const std::string temp = dir.path("t.flv");
   CRTMPDownload attempt;
   testsupport::AimAtClip(attempt, host, temp, worker, /*resume=*/true);
-  // The scripted server goes away after the connect request: a broken stream.
-  EXPECT_EQ(attempt.RunTunnelled(true), ATTEMPT_BROKEN);
+  // The scripted server goes away after the connect request, before any
+  // media: a failure for the task's retry rules, not an immediate retry.
+  EXPECT_EQ(attempt.RunTunnelled(true), ATTEMPT_FAILED);
   server.Join();
+  EXPECT_TRUE(worker.HasEvent(TE_RECV_ERROR, "The server closed the stream before sending any data."));
   EXPECT_NE(connectRequest.find("rtmpt://" + host + "/vod"), std::string::npos);
   ASSERT_EQ(worker.logs.size(), 1u);
   EXPECT_EQ(worker.logs[0].text, "Connecting " + host + "...");

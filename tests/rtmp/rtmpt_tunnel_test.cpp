@@ -3,6 +3,7 @@
 // fail or cannot be trusted.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,13 +102,23 @@ TEST(RtmptTunnel, OpensTheTunnelAndSendsC2WithConnectInOneRequest) {
   EXPECT_EQ(t.GetPendingCalls().front(), "connect");
 }
 
+// An empty answer's hint sets the wait that follows the idle request it
+// makes (0x10: 400 ms), measured at the server as the gap to the next idle
+// request; the later answers hint other intervals, so only that wait can
+// satisfy it.
 TEST(RtmptTunnel, AnAnswerWithoutDataMakesTheReaderPollAtTheHintedInterval) {
   RtmptScriptServer server;
   std::vector<HttpRequest> requests;
+  std::chrono::steady_clock::duration waited{};
   auto t = OpenWith(server, [&](RtmptScriptConn& c) {
-    c.Answer("\x01");
+    c.Answer("\x10");
     HttpRequest idle;
-    if (c.ReadRequest(&idle)) c.Answer("\x01" + kAudio);
+    if (!c.ReadRequest(&idle)) return;
+    const auto first = std::chrono::steady_clock::now();
+    c.Answer("\x01");
+    if (!c.ReadRequest(&idle)) return;
+    waited = std::chrono::steady_clock::now() - first;
+    c.Answer("\x01" + kAudio);
     requests = c.requests();
   });
   ASSERT_TRUE(t);
@@ -116,10 +127,59 @@ TEST(RtmptTunnel, AnAnswerWithoutDataMakesTheReaderPollAtTheHintedInterval) {
   EXPECT_EQ(packet.packetType, RTMP_PACKET_AUDIO);
   EXPECT_EQ(t->GetPollingInterval(), 100);
   server.Join();
-  ASSERT_EQ(requests.size(), 4u);
+  // 400 ms less the moment the idle request took to arrive; the 100 ms the
+  // other answers hint stay far below.
+  EXPECT_GE(waited, std::chrono::milliseconds(300));
+  ASSERT_EQ(requests.size(), 5u);
   EXPECT_EQ(requests[3].path, "/idle/sess42/2");
+  EXPECT_EQ(requests[4].path, "/idle/sess42/3");
   EXPECT_EQ(requests[3].Header("Content-Length"), "1");
   EXPECT_EQ(requests[3].body, std::string(1, '\0'));
+}
+
+// The tunnel counts what its answers carry like a socket would, and sends an
+// acknowledgement (a header request, then its 4-byte count) past each window.
+TEST(RtmptTunnel, AcknowledgesEvery614400Bytes) {
+  constexpr int kMessages = 70;
+  constexpr uint32_t kBody = 10000;
+  RtmptScriptServer server;
+  std::vector<HttpRequest> requests;
+  auto t = OpenWith(server, [&](RtmptScriptConn& c) {
+    std::string data = Message(2, 1, chunk::Be(65536, 4));
+    const std::string body(kBody, 'v');
+    for (int i = 0; i < kMessages; ++i)
+      data += chunk::Type0(4, static_cast<uint32_t>(i) * 40, kBody, 9, 1) + body;
+    c.Answer("\x01" + data);
+    HttpRequest r;
+    while (c.ReadRequest(&r, 3000)) c.Answer("\x01");
+    requests = c.requests();
+  });
+  ASSERT_TRUE(t);
+  RTMPPacket packet;
+  int media = 0;
+  while (media < kMessages && t->GetNextMediaPacket(packet) == CRTMP::MEDIA_PACKET) {
+    ++media;
+    packet.Reset();
+  }
+  EXPECT_EQ(media, kMessages);
+  const uint32_t received = t->GetBytesReceived();
+  t->Close();
+  server.Join();
+
+  std::vector<uint32_t> counts;
+  for (size_t i = 0; i + 1 < requests.size(); ++i) {
+    const std::string& head = requests[i].body;
+    if (requests[i].path.rfind("/send/", 0) != 0 || head.size() != 8 || head[0] != '\x42' ||
+        head.substr(4) != std::string("\x00\x00\x04\x03", 4))
+      continue;
+    ASSERT_EQ(requests[i + 1].body.size(), 4u);
+    uint32_t count = 0;
+    for (char ch : requests[i + 1].body) count = (count << 8) | static_cast<uint8_t>(ch);
+    counts.push_back(count);
+  }
+  ASSERT_EQ(counts.size(), 1u) << received;
+  EXPECT_GT(counts[0], CRTMP::kAckWindow);
+  EXPECT_LE(counts[0], received);
 }
 
 TEST(RtmptTunnel, PollingIntervalFollowsEveryHint) {
