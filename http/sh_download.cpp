@@ -61,6 +61,7 @@ bool shDownLoad::CreateSocket() {
 
 bool shDownLoad::Close() {
   std::lock_guard<std::mutex> lock(socketLock_);
+  tls_.Reset();
   if (socket_ != platform::kNoSocket) {
     if (!platform::SocketClose(socket_)) return false;
   }
@@ -108,6 +109,32 @@ bool shDownLoad::Connect(const char* host, int port) {
   ResetResponse();
   connected_ = 1;
   return true;
+}
+
+TlsSession::Result shDownLoad::StartTls(const char* host, std::string* why) {
+  if (!connected_) {
+    *why = "Not connected.";
+    return TlsSession::Result::Failed;
+  }
+  TlsSession::Result result = tls_.Start(socket_, host ? host : "", kReceiveWaitMs, why);
+  if (result != TlsSession::Result::Ok) Close();
+  return result;
+}
+
+int64_t shDownLoad::TransportSend(const void* data, size_t size) {
+  if (tls_.Active()) return tls_.Send(data, size);
+  return platform::SocketSend(socket_, data, size);
+}
+
+int64_t shDownLoad::TransportReceive(void* data, size_t size) {
+  if (!tls_.Active()) return platform::SocketReceive(socket_, data, size);
+  for (;;) {
+    int64_t n = tls_.ReceiveSome(data, size);
+    if (n != TlsSession::kWouldBlock) return n;
+    // Only the receive time-out of a TLS socket lands here: wait on, as a
+    // plain receive would, unless the connection was broken meanwhile.
+    if (Aborted()) return -1;
+  }
 }
 
 const char* shDownLoad::BuildRequest(const char* host, const char* object, const char* referer,
@@ -176,7 +203,7 @@ bool shDownLoad::Send() {
   if (length == 0) return false;  // refused by BuildRequest
   size_t sent = 0;
   while (sent < length) {
-    int64_t n = platform::SocketSend(socket_, request_.data() + sent, length - sent);
+    int64_t n = TransportSend(request_.data() + sent, length - sent);
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
@@ -192,6 +219,8 @@ void shDownLoad::ResetResponse() {
   fullHeader_.clear();
   headerLength_ = -1;
   headerReceived_ = 0;
+  peerClosed_ = false;
+  peerReset_ = false;
   headerComplete_ = 0;
   readPosition_ = 0;
   knownWaiting_ = 0;
@@ -204,7 +233,7 @@ void shDownLoad::ReadHeader() {
   bool ended = false;
   while (count < kHeaderLimit) {
     // The end of the stream or an error ends the header: what came so far is it.
-    if (platform::SocketReceive(socket_, &header_[count], 1) <= 0) break;
+    if (TransportReceive(&header_[count], 1) <= 0) break;
     fullHeader_ += header_[count];
     ++count;
     if (count >= 4 && std::memcmp(&header_[count - 4], "\r\n\r\n", 4) == 0) {
@@ -221,7 +250,7 @@ void shDownLoad::ReadHeader() {
     for (int i = count - 4; i < count; ++i) last4 = (last4 << 8) | static_cast<unsigned char>(header_[i]);
     for (int skipped = 0; skipped < kHeaderSkipLimit; ++skipped) {
       char c;
-      if (platform::SocketReceive(socket_, &c, 1) <= 0) break;
+      if (TransportReceive(&c, 1) <= 0) break;
       fullHeader_ += c;
       last4 = (last4 << 8) | static_cast<unsigned char>(c);
       if (last4 == 0x0D0A0D0A) {
@@ -324,6 +353,29 @@ bool shDownLoad::FindFullHeaderField(const char* name, std::string* value) const
 
 int shDownLoad::Receive(char* buffer, int capacity) {
   if (!connected_) return 0;
+  return tls_.Active() ? ReceiveSecure(buffer, capacity) : ReceivePlain(buffer, capacity);
+}
+
+int shDownLoad::ReceiveSecure(char* buffer, int capacity) {
+  // Decrypted bytes already held by the session are not in the socket: the
+  // readiness wait would miss them.
+  if (tls_.Buffered() == 0) {
+    int ready = platform::SocketWaitReadable(socket_, kReceiveWaitMs);
+    if (ready < 0 || Aborted()) {
+      Close();
+      return -1;
+    }
+    if (ready == 0) return 0;
+  }
+  int64_t n = tls_.ReceiveSome(buffer, static_cast<size_t>(capacity));
+  if (n > 0) return static_cast<int>(n);
+  if (n == 0) peerClosed_ = true;
+  if (n == 0 || n == TlsSession::kWouldBlock) return 0;
+  Close();
+  return -1;
+}
+
+int shDownLoad::ReceivePlain(char* buffer, int capacity) {
   int64_t waiting = knownWaiting_;
   int64_t n = 0;
   if (waiting <= 0) {
@@ -332,7 +384,15 @@ int shDownLoad::Receive(char* buffer, int capacity) {
     if (ready == 0) return 0;
     waiting = platform::SocketBytesWaiting(socket_);
     if (waiting < 0) goto failed;
-    if (waiting == 0) return 0;
+    if (waiting == 0) {
+      // Readable with nothing waiting: the server closed (a byte that came
+      // in between is simply taken).
+      // A reset is a cut, never the body's end, even when a close follows.
+      n = platform::SocketReceive(socket_, buffer, 1);
+      if (n < 0) peerReset_ = true;
+      if (n == 0 && !peerReset_) peerClosed_ = true;
+      return n > 0 ? static_cast<int>(n) : 0;
+    }
   }
   n = platform::SocketReceive(socket_, buffer, static_cast<size_t>(std::min<int64_t>(waiting, capacity)));
   if (n > 0) {

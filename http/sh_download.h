@@ -1,7 +1,7 @@
 // The HTTP/1.1 client a download worker drives: one GET with an optional
 // resume range over a plain TCP connection, the response header read and
-// split, and the body handed out in chunks. No TLS, redirects, chunked bodies
-// or keep-alive. Used by one thread; only Abort may come from another.
+// split, and the body handed out in chunks, over a plain or a TLS connection.
+// No keep-alive. Used by one thread; only Abort may come from another.
 #pragma once
 
 #include <array>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "http/tls_session.h"
 #include "platform/socket.h"
 
 class shDownLoad {
@@ -40,6 +41,10 @@ class shDownLoad {
   // Resolves `host` (first IPv4 address) and connects; closes an existing
   // connection first and starts a fresh response.
   bool Connect(const char* host, int port);
+  // Turns the connection into a TLS one for `host`, verifying the server's
+  // certificate. On failure the socket is closed and *why says why.
+  TlsSession::Result StartTls(const char* host, std::string* why);
+  bool IsSecure() const { return tls_.Active(); }
   // Composes the GET request into the request buffer. A text that would not
   // fit the buffer, or that holds a line break, is refused: the buffer stays
   // empty, the result is nullptr and *length 0, and Send fails.
@@ -63,6 +68,8 @@ class shDownLoad {
   // Body bytes: the count, 0 for nothing this time (also after the server
   // closed), -1 for a failure (the socket is then closed).
   int Receive(char* buffer, int capacity);
+  // A receive saw the server close its side: no more body bytes will come.
+  bool PeerClosed() const { return peerClosed_; }
   // From any thread: breaks the connection so that a blocked connect, wait or
   // receive returns, and keeps later sockets from being made. The owner
   // still closes the socket.
@@ -86,6 +93,12 @@ class shDownLoad {
   void ResetResponse();
   void ReadHeader();
   void ParseHeader();
+  // One read of the connection, plain or TLS: the count, 0 when the peer
+  // closed, -1 on an error. Waits as long as it takes.
+  int64_t TransportReceive(void* data, size_t size);
+  int64_t TransportSend(const void* data, size_t size);
+  int ReceivePlain(char* buffer, int capacity);
+  int ReceiveSecure(char* buffer, int capacity);
 
   // Written by the owner under the lock; Abort reads it under the lock, so it
   // never shuts down a descriptor that has been closed and handed out again.
@@ -101,6 +114,8 @@ class shDownLoad {
   // readiness wait nor the query. Owner thread only.
   int64_t knownWaiting_ = 0;
   int headerReceived_ = 0;
+  bool peerClosed_ = false;
+  bool peerReset_ = false;
   int headerComplete_ = 0;
   std::array<char, 16> address_{};
   std::array<char, kBufferSize> request_{};
@@ -110,4 +125,5 @@ class shDownLoad {
   std::string fullHeader_;
   std::vector<HeaderField> fields_;
   int status_ = 0;
+  TlsSession tls_;  // active over socket_ for https
 };

@@ -9,6 +9,7 @@
 
 #include "core/stream_attempt.h"
 #include "core/stream_retry_loop.h"
+#include "http/chunked_decoder.h"
 #include "http/log_lock.h"
 #include "http/response_fields.h"
 #include "http/task_events.h"
@@ -20,6 +21,10 @@
 namespace {
 
 uint32_t TickMs() { return platform::TickCountMs(); }
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 std::string Trimmed(const std::string& text) {
   const char* blanks = " \t\r\n";
@@ -56,6 +61,7 @@ void SocketDownLoad::Attach(TaskEventSink* view) {
   watchdogMark = -2;
   startTick = 0;
   speed = 0;
+  certificateRejected = 0;
   view_ = view;
 }
 
@@ -289,63 +295,102 @@ void SocketDownLoad::RunHttp() {
       return;
     }
   }
-  server = parts.server;
-  object = parts.object;
-  const int port = parts.port;
-
-  // 4.
-  if (!server.empty()) {
-    char text[300];
-    std::snprintf(text, sizeof text, "Connecting %.256s:%d...", server.c_str(), port);
-    AddLog(0, 0, text);
-  }
-
   // 5. There is no system cookie store: only the task's own cookie is sent.
   cookie = Trimmed(cookie);
 
-  // 6.-9.
-  if (CheckAbort()) return;
-  if (!connection_.CreateSocket()) {
-    Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
-    return;
-  }
-  if (!connection_.Connect(server.c_str(), port)) {
-    connection_.Close();
-    Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
-    return;
-  }
-  if (!server.empty() && !Report(TE_CONNECTED, 0, 0, "Connected.")) return;
-  if (CheckAbort()) return;
+  // The task keeps the address it was given; redirects only change where
+  // this attempt (and so a resume) asks.
+  for (int hops = 0;; ++hops) {
+    server = parts.server;
+    object = parts.object;
+    const int port = parts.port;
 
-  // 10.
-  connection_.BuildRequest(server.c_str(), object.c_str(), referer.c_str(), userAgent.c_str(),
-                           cookie.c_str(), downloaded, 0, nullptr);
-  for (int failures = 0; !SendRequest();) {
-    if (++failures >= kSendAttempts) {
-      connection_.Close();
-      Report(TE_SEND_FAILED, 1, 1, "Failed to send downloading request.");
+
+    // 4.
+    if (!server.empty()) {
+      char text[300];
+      std::snprintf(text, sizeof text, "Connecting %.256s:%d...", server.c_str(), port);
+      AddLog(0, 0, text);
+    }
+
+    // 6.-9.
+    if (CheckAbort()) return;
+    if (!connection_.CreateSocket()) {
+      Report(TE_SOCKET_FAILED, 0, 3, "Failed to initialize socket.");
       return;
     }
-  }
-  AddLog(1, 1, connection_.RequestText());
-  if (CheckAbort()) return;
+    if (!connection_.Connect(server.c_str(), port)) {
+      connection_.Close();
+      Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
+      return;
+    }
+    if (parts.service == "https") {
+      std::string why;
+      TlsSession::Result tls = connection_.StartTls(server.c_str(), &why);
+      if (tls != TlsSession::Result::Ok) {
+        if (CheckAbort()) return;
+        // A certificate that fails now fails the same way on every retry.
+        if (tls == TlsSession::Result::CertificateRejected) certificateRejected = 1;
+        AddLog(0, 3, why);
+        Report(TE_CONNECT_FAILED, 0, 3, "Failed to connect to the server.");
+        return;
+      }
+    }
+    if (!server.empty() && !Report(TE_CONNECTED, 0, 0, "Connected.")) return;
+    if (CheckAbort()) return;
 
-  // 11.
-  char line[257];
-  bool anyLine = false;
-  for (int n; (n = connection_.ReadLine(line, 256)) != -1;) {
-    line[n] = '\0';
-    anyLine = true;
-    AddLog(2, 2, line);
-  }
-  // A header cut off before its blank line leaves the body's start unknown:
-  // as good as no answer, and nothing on disk is given up for it.
-  if (!anyLine || !connection_.HeaderComplete()) {
+    // 10.
+    connection_.BuildRequest(server.c_str(), object.c_str(), referer.c_str(), userAgent.c_str(),
+                             cookie.c_str(), downloaded, 0, nullptr);
+    for (int failures = 0; !SendRequest();) {
+      if (++failures >= kSendAttempts) {
+        connection_.Close();
+        Report(TE_SEND_FAILED, 1, 1, "Failed to send downloading request.");
+        return;
+      }
+    }
+    AddLog(1, 1, connection_.RequestText());
+    if (CheckAbort()) return;
+
+    // 11.
+    char line[257];
+    bool anyLine = false;
+    for (int n; (n = connection_.ReadLine(line, 256)) != -1;) {
+      line[n] = '\0';
+      anyLine = true;
+      AddLog(2, 2, line);
+    }
+    // A header cut off before its blank line leaves the body's start unknown:
+    // as good as no answer, and nothing on disk is given up for it.
+    if (!anyLine || !connection_.HeaderComplete()) {
+      connection_.Close();
+      Report(TE_NO_RESPONSE, 2, 2, "Error occured.");
+      return;
+    }
+    if (CheckAbort()) return;
+
+    // Redirects are followed from the answer's header only; its body is not read.
+    if (!IsRedirect(connection_.Status())) break;
+    std::string location;
+    if (!connection_.FindFullHeaderField("Location", &location) || Trimmed(location).empty()) break;
     connection_.Close();
-    Report(TE_NO_RESPONSE, 2, 2, "Error occured.");
-    return;
+    if (hops >= kMaxRedirects) {
+      Report(TE_BAD_RESPONSE, 0, 3, "Too many redirects.");
+      return;
+    }
+    const std::string next = ResolveLocation(parts, Trimmed(location));
+    UrlParts nextParts;
+    if (!SplitUrl(next, &nextParts) || (nextParts.service != "http" && nextParts.service != "https")) {
+      Report(TE_BAD_RESPONSE, 0, 3, "The server redirected to an invalid address.");
+      return;
+    }
+    if (parts.service == "https" && nextParts.service == "http") {
+      Report(TE_BAD_RESPONSE, 0, 3, "Refused to follow a redirect from a secure address to an insecure one.");
+      return;
+    }
+    AddLog(0, 3, "Redirected to " + next.substr(0, 1024));
+    parts = nextParts;
   }
-  if (CheckAbort()) return;
 
   // 12.
   const int status = connection_.Status();
@@ -360,32 +405,47 @@ void SocketDownLoad::RunHttp() {
   if (CheckAbort()) return;
   char value[31];
   int64_t contentLength = 0;
-  if (!connection_.FindField("Content-Length", value, 30) || !ParseContentLength(value, &contentLength) ||
-      contentLength <= 0 || contentLength > INT32_MAX - downloaded) {
-    connection_.Close();
-    Report(TE_NO_SIZE, 3, 1, "Failed to get file size.");
-    return;
-  }
+  const BodyFraming framing = Framing(status);
+  if (framing == BodyFraming::Length) {
+    if (!connection_.FindField("Content-Length", value, 30) || !ParseContentLength(value, &contentLength) ||
+        contentLength <= 0 || contentLength > INT32_MAX - downloaded) {
+      connection_.Close();
+      Report(TE_NO_SIZE, 3, 1, "Failed to get file size.");
+      return;
+    }
+    // A resumed answer that does not continue exactly where the file ends
+    // would corrupt it: start over as for a server that cannot resume.
+    if (!RangeAnswerFits(contentLength)) {
+      connection_.Close();
+      RestartFromBeginning();
+      Report(TE_BAD_RESPONSE, 0, 3, "");
+      return;
+    }
 
-  // A resumed answer that does not continue exactly where the file ends
-  // would corrupt it: start over as for a server that cannot resume.
-  if (!RangeAnswerFits(contentLength)) {
-    connection_.Close();
-    RestartFromBeginning();
-    Report(TE_BAD_RESPONSE, 0, 3, "");
-    return;
-  }
-
-  // 14.
-  const int32_t newTotal = static_cast<int32_t>(contentLength + downloaded);
-  if (totalSize != 0 && totalSize != newTotal) {
-    RestartFromBeginning();
-    Report(TE_BAD_RESPONSE, 0, 3, "");
-    return;
+    // 14.
+    const int32_t newTotal = static_cast<int32_t>(contentLength + downloaded);
+    if (totalSize != 0 && totalSize != newTotal) {
+      RestartFromBeginning();
+      Report(TE_BAD_RESPONSE, 0, 3, "");
+      return;
+    }
+    totalSize = newTotal;
+  } else {
+    // The whole body comes again from its start: what is on disk cannot be
+    // continued, and the size stays unknown until the body ends.
+    if (downloaded > 0) {
+      AddLog(0, 3, "The file size is unknown, so the download cannot resume. Restart from the beginning.");
+      if (!platform::DeleteFile(tempPath) && platform::FileExists(tempPath)) {
+        connection_.Close();
+        Report(TE_CREATE_FAILED, 0, 3, "Failed to create temporary file.");
+        return;
+      }
+      downloaded = 0;
+    }
+    totalSize = 0;
   }
 
   // 15.
-  totalSize = newTotal;
   if (!Report(TE_SIZE_KNOWN, 0, 3, "")) return;
   if (CheckAbort()) return;
 
@@ -405,51 +465,87 @@ void SocketDownLoad::RunHttp() {
   if (!Report(TE_RECEIVING, 0, 0, "Start receiving data ...")) return;
 
   // 18.
+  ReceiveBody(framing);
+}
+
+SocketDownLoad::BodyFraming SocketDownLoad::Framing(int status) {
+  // Only a whole file may come without its length: a part must say which.
+  if (status != 200) return BodyFraming::Length;
+  std::string encoding;
+  if (connection_.FindFullHeaderField("Transfer-Encoding", &encoding) &&
+      Trimmed(encoding).find("chunked") != std::string::npos)
+    return BodyFraming::Chunked;
+  std::string length;
+  return connection_.FindFullHeaderField("Content-Length", &length) ? BodyFraming::Length
+                                                                    : BodyFraming::UntilClose;
+}
+
+bool SocketDownLoad::FailBody(int32_t code, const char* text) {
+  CloseFile();
+  connection_.Close();
+  Report(code, 0, 0, text);
+  return false;
+}
+
+void SocketDownLoad::ReceiveBody(BodyFraming framing) {
   char buffer[kChunk];
   const uint32_t start = TickMs();
   startTick = start;
   uint32_t lastTick = start;
   int32_t count = downloaded;
   int32_t lastCount = count;
-  const int32_t total = totalSize;
+  const int32_t total = totalSize;  // 0 while the size is unknown
+  const bool sized = framing == BodyFraming::Length;
+  ChunkedDecoder chunks;
   int empty = 0;
   for (;;) {
-    if (count >= total) {
+    const bool ended = sized ? count >= total
+                             : framing == BodyFraming::Chunked ? chunks.Done() : connection_.PeerClosed();
+    if (ended) {
       bool written = file_.Close();
       connection_.Close();
       if (!written) {
         Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
         return;
       }
-      downloaded = total;
+      totalSize = count;
+      downloaded = count;
       Report(TE_COMPLETED, 3, 1, "Download Completed.");
       return;
     }
     // Never more than the announced rest: bytes past it do not belong to the file.
-    int n = ReceiveChunk(buffer, std::min(kChunk, total - count));
+    int n = ReceiveChunk(buffer, sized ? std::min(kChunk, total - count) : kChunk);
     if (CheckAbort()) return;
     if (n == 0) {
+      // The server's close ends a body sent until then; for any other it is a cut.
+      if (framing == BodyFraming::UntilClose && connection_.PeerClosed()) continue;
       if (++empty <= kEmptyReceives) continue;
-      CloseFile();
-      connection_.Close();
-      Report(TE_RECV_FAILED, 0, 0, "Failed to receive data.");
+      FailBody(TE_RECV_FAILED, "Failed to receive data.");
       return;
     }
     if (CheckAbort()) return;
     if (n < 0) {
-      CloseFile();
-      connection_.Close();
-      Report(TE_RECV_ERROR, 0, 0, "Error occurred.");
+      FailBody(TE_RECV_ERROR, "Error occurred.");
+      return;
+    }
+    if (framing == BodyFraming::Chunked) {
+      const int64_t decoded = chunks.Feed(buffer, static_cast<size_t>(n), buffer);
+      if (decoded < 0) {
+        FailBody(TE_RECV_ERROR, "Error occurred.");
+        return;
+      }
+      n = static_cast<int>(decoded);
+    }
+    if (CheckAbort()) return;
+    if (n > 0 && !file_.Write(buffer, static_cast<size_t>(n))) {
+      FailBody(TE_WRITE_FAILED, "Failed to write file data.");
       return;
     }
     if (CheckAbort()) return;
-    if (!file_.Write(buffer, static_cast<size_t>(n))) {
-      CloseFile();
-      connection_.Close();
-      Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+    if (n > INT32_MAX - count) {
+      FailBody(TE_WRITE_FAILED, "Failed to write file data.");
       return;
     }
-    if (CheckAbort()) return;
     count += n;
     downloaded = count;
     const uint32_t now = TickMs();
@@ -460,9 +556,7 @@ void SocketDownLoad::RunHttp() {
       lastTick = now;
       // At most a second of data waits in memory should the process die.
       if (!file_.Flush()) {
-        CloseFile();
-        connection_.Close();
-        Report(TE_WRITE_FAILED, 0, 0, "Failed to write file data.");
+        FailBody(TE_WRITE_FAILED, "Failed to write file data.");
         return;
       }
     }

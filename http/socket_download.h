@@ -24,6 +24,7 @@ class SocketDownLoad : public StreamWorker {
   static constexpr int kSendAttempts = 20;
   static constexpr int kEmptyReceives = 20;   // tolerated per attempt
   static constexpr int kRestartPauseMs = 500;
+  static constexpr int kMaxRedirects = 10;    // per attempt
 
   SocketDownLoad();
   virtual ~SocketDownLoad();
@@ -99,6 +100,9 @@ class SocketDownLoad : public StreamWorker {
   std::atomic<int32_t> cancelFlag{0};
   std::atomic<int32_t> deleteFlag{0};
   std::atomic<int32_t> timeoutFlag{0};
+  // Set when the attempt failed on the server's certificate: retrying
+  // cannot help.
+  std::atomic<int32_t> certificateRejected{0};
 
   // Live counters, written by the worker and read once a second by the view.
   std::atomic<int32_t> totalSize{0};
@@ -117,7 +121,12 @@ class SocketDownLoad : public StreamWorker {
   virtual int ReceiveChunk(char* buffer, int capacity) { return connection_.Receive(buffer, capacity); }
 
  private:
+  enum class BodyFraming { Length, Chunked, UntilClose };
+
   void RunHttp();
+  BodyFraming Framing(int status);
+  void ReceiveBody(BodyFraming framing);
+  bool FailBody(int32_t code, const char* text);
   void RunStream(bool tunnelled);
   void BreakConnection();
   void CloseStreamClient();

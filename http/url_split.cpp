@@ -55,3 +55,20 @@ bool SplitUrl(const std::string& url, UrlParts* parts) {
   *parts = p;
   return true;
 }
+
+std::string ResolveLocation(const UrlParts& base, const std::string& location) {
+  std::string target = location;
+  size_t hash = target.find('#');
+  if (hash != std::string::npos) target.erase(hash);
+  UrlParts absolute;
+  if (target.find("://") != std::string::npos && SplitUrl(target, &absolute)) return target;
+  if (target.compare(0, 2, "//") == 0) return base.service + ":" + target;
+  const std::string origin = base.service + "://" + base.server + ":" + std::to_string(base.port);
+  if (!target.empty() && target[0] == '/') return origin + target;
+  std::string path = base.object;
+  size_t query = path.find('?');
+  if (!target.empty() && target[0] == '?') return origin + path.substr(0, query) + target;
+  if (query != std::string::npos) path.erase(query);
+  if (target.empty()) return origin + base.object;
+  return origin + path.substr(0, path.rfind('/') + 1) + target;
+}

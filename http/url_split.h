@@ -14,3 +14,9 @@ struct UrlParts {
 // Needs "scheme://host"; false for anything else, an empty host or a bad port.
 // The fragment is dropped: it never goes on the wire.
 bool SplitUrl(const std::string& url, UrlParts* parts);
+
+// The address a "Location" value points at, seen from the address `base`
+// was split from: absolute ("scheme://..."), scheme-relative ("//host/..."),
+// host-relative ("/path") or relative to base's folder ("clip.flv",
+// "?query"). The fragment is dropped.
+std::string ResolveLocation(const UrlParts& base, const std::string& location);

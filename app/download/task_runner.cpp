@@ -302,7 +302,9 @@ void TaskRunner::HandleFailure(DataRecord& task) {
   // does not fit) there is nothing the size expected must match any more:
   // kept, it would fail every later attempt once the file changed on the server.
   if (!platform::FileExists(DataModel::TempPath(task))) task.FileBytes = 0;
-  if (task.RetryCount < settings_.RetryTimes) {
+  const Slot* slot = FinishedSlot(taskIndex);
+  const bool hopeless = slot && slot->worker->certificateRejected;
+  if (!hopeless && task.RetryCount < settings_.RetryTimes) {
     ReleaseWorker(taskIndex);
     task.DownStatus = Retrying;
     ClearRunTexts(task);

@@ -5,7 +5,8 @@
 
 std::string UrlFromClipboard(const std::string& text) {
   if (text.size() <= 4) return {};
-  if (!StartsWithNoCase(text, "http:") && !StartsWithNoCase(text, "ftp:") && !StartsWithNoCase(text, "rtmp:"))
+  if (!StartsWithNoCase(text, "http:") && !StartsWithNoCase(text, "https:") && !StartsWithNoCase(text, "ftp:") &&
+      !StartsWithNoCase(text, "rtmp:"))
     return {};
   std::string out;
   out.reserve(text.size());

@@ -5,7 +5,7 @@
 #include <string>
 
 // The clipboard text as a URL: longer than 4 characters and starting with
-// "http:", "ftp:" or "rtmp:" (any case), with every CR LF removed; else empty.
+// "http:", "https:", "ftp:" or "rtmp:" (any case), with every CR LF removed; else empty.
 std::string UrlFromClipboard(const std::string& clipboard);
 
 // Has a scheme and a server the way the URL splitter sees them.

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """tamborel-get against curl and wget: the same 1 GiB file from nginx on
 loopback, in one run. Prints wall time and CPU time (user + system, and both apart) of each,
-the median of a few rounds, and the ratios against curl and wget.
+the median of a few rounds, and the ratios against curl and wget. With --https
+nginx serves it over TLS with a certificate from an authority made for the run,
+which every tool is told to trust.
 
-Usage: bench_http.py --tool PATH [--size-mib N] [--rounds N] [--keep]
+Usage: bench_http.py --tool PATH [--size-mib N] [--rounds N] [--https] [--keep]
 """
 
 import argparse
 import hashlib
 import os
+import subprocess
 import sys
 import tempfile
 
@@ -38,7 +41,24 @@ def sha256(path):
             digest.update(chunk)
 
 
-def nginx_conf(prefix, root, port):
+def make_certificates(folder):
+    """A test authority and a server certificate for 127.0.0.1: (ca, cert, key)."""
+    def openssl(*args):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=BenchCA")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+            "-subj", "/CN=127.0.0.1")
+    with open(os.path.join(folder, "san.cnf"), "w") as f:
+        f.write("subjectAltName = IP:127.0.0.1\n")
+    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", "server.pem", "-days", "2", "-extfile", "san.cnf")
+    return tuple(os.path.join(folder, n) for n in ("ca.pem", "server.pem", "server.key"))
+
+
+def nginx_conf(prefix, root, port, tls=None):
+    listen = f"127.0.0.1:{port} ssl" if tls else f"127.0.0.1:{port}"
+    certificates = (f"ssl_certificate {tls[0]};\n    ssl_certificate_key {tls[1]};" if tls else "")
     return f"""daemon off;
 master_process off;
 worker_processes 1;
@@ -55,8 +75,9 @@ http {{
   uwsgi_temp_path {prefix}/temp/uwsgi;
   scgi_temp_path {prefix}/temp/scgi;
   server {{
-    listen 127.0.0.1:{port};
+    listen {listen};
     root {root};
+    {certificates}
   }}
 }}
 """
@@ -67,6 +88,7 @@ def main():
     ap.add_argument("--tool", required=True)
     ap.add_argument("--size-mib", type=int, default=1024)
     ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--https", action="store_true", help="serve over TLS")
     ap.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args = ap.parse_args()
 
@@ -83,14 +105,20 @@ def main():
         port = free_port()
         prefix = os.path.join(work, "nginx")
         os.makedirs(os.path.join(prefix, "temp"), exist_ok=True)
-        nginx = start_nginx(prefix, nginx_conf(prefix, root, port), port)
-        url = f"http://127.0.0.1:{port}/big.bin"
+        tls = None
+        if args.https:
+            ca, cert, key = make_certificates(prefix)
+            tls = (cert, key)
+            os.environ["SSL_CERT_FILE"] = ca  # for tamborel-get, through OpenSSL's default paths
+        nginx = start_nginx(prefix, nginx_conf(prefix, root, port, tls), port)
+        scheme = "https" if args.https else "http"
+        url = f"{scheme}://127.0.0.1:{port}/big.bin"
 
         target = os.path.join(out, "big.bin")
         runs = {
             "tamborel-get": [args.tool, "-o", out, "--retries", "0", url],
-            "curl": ["curl", "-s", "-f", "-o", target, url],
-            "wget": ["wget", "-q", "-O", target, url],
+            "curl": ["curl", "-s", "-f", "-o", target, url] + (["--cacert", ca] if args.https else []),
+            "wget": ["wget", "-q", "-O", target, url] + ([f"--ca-certificate={ca}"] if args.https else []),
         }
         # One unmeasured round warms the page cache and checks every result.
         for name, argv in runs.items():
@@ -101,7 +129,7 @@ def main():
 
         results = measure(runs, args.rounds, target)
 
-        print(f"\n{args.size_mib} MiB from nginx on 127.0.0.1, median of {args.rounds} rounds")
+        print(f"\n{args.size_mib} MiB from nginx on 127.0.0.1 over {scheme}, median of {args.rounds} rounds")
         med = print_medians(results, args.size_mib, "8.0f")
         tw, tc = med["tamborel-get"]
         print()

@@ -5,6 +5,9 @@
 #include "platform/file_system.h"
 #include "tests/app/runner_fixture.h"
 #include "tests/peers/fault_proxy.h"
+#include "tests/support/nginx_peer.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/test_pki.h"
 
 namespace runnertest {
 namespace {
@@ -20,6 +23,22 @@ TEST_F(RunnerTest, StatusTextsFollowTheWorkerThroughADownload) {
                                       "Creating file...", "Receiving data..."}));
   EXPECT_FALSE(Task(t).CreateTime.empty());
   EXPECT_EQ(Task(t).StatusText, "Completed");
+}
+
+TEST_F(RunnerTest, RejectedCertificateFailsWithoutRetrying) {
+  if (!testsupport::NginxPeer::Available()) GTEST_SKIP() << "nginx is not installed";
+  testsupport::TestPki pki;
+  ASSERT_TRUE(pki.Make());
+  testsupport::ScopedEnv trust("SSL_CERT_FILE", pki.ca_file().c_str());
+  testsupport::NginxPeer nginx;
+  ASSERT_TRUE(nginx.StartTls(box.dir(), pki.untrusted_cert(), pki.key_file())) << nginx.ErrorLog();
+  ASSERT_GT(settings.RetryTimes, 0);
+  int32_t t = AddTask(nginx.SecureUrl("/x"), "x");
+  runner->StartTask(t, 1);
+  ASSERT_TRUE(SettlesIn(t, Failed));
+  EXPECT_EQ(Task(t).RetryCount, 0);
+  EXPECT_TRUE(LogHas(Task(t), "The server's certificate is not trusted."));
+  EXPECT_FALSE(LogHas(Task(t), "Wait " + std::to_string(settings.RetryDelay) + " seconds before retry."));
 }
 
 TEST_F(RunnerTest, StartAndStartAllRestartOnlyFailedAndPausedTasks) {

@@ -35,6 +35,8 @@ Lines Connected(int port) {
 const Lines kReceiving = {"TE_SIZE_KNOWN", "3 1 Create temporary file successfully.",
                           "TE_FILE_CREATED", "0 0 Start receiving data ...", "TE_RECEIVING"};
 const Lines kCompleted = {"3 1 Download Completed.", "TE_COMPLETED"};
+const char kUnknownRestart[] =
+    "0 3 The file size is unknown, so the download cannot resume. Restart from the beginning.";
 const Lines kRestart = {"0 3 Server does not support resuming. Restart from the beginning.",
                         "TE_BAD_RESPONSE"};
 
@@ -200,6 +202,11 @@ TEST_F(WorkerTest, FaultServerAnswers) {
   StartFaultServer();
   const Lines noSize = {"3 1 Failed to get file size.", "TE_NO_SIZE"};
   const Lines recvFailed = {"0 0 Failed to receive data.", "TE_RECV_FAILED"};
+  // Followed to the same server, resuming there when a part is on disk.
+  const Lines again = Connected(faultPort_);
+  const Lines redirected =
+      Lines{"0 3 Redirected to http://127.0.0.1:" + std::to_string(faultPort_) + "/ok/file"} +
+      Lines(again.begin() + 1, again.end()) + kReceiving + kCompleted;
   struct Case {
     const char* mode;
     size_t partial;
@@ -219,9 +226,13 @@ TEST_F(WorkerTest, FaultServerAnswers) {
       {"wrong-start", 1000, 0, kRestart, After::Missing},
       {"wrong-start", 1000, kSize, kRestart, After::Missing},
       {"short-206", 1000, 0, kRestart, After::Missing},
-      {"no-length", 0, 0, noSize, After::Missing},
-      {"redirect", 0, 0, {"TE_BAD_RESPONSE"}, After::Missing},
-      {"redirect", 1000, kSize, kRestart, After::Missing},
+      // Bodies without a length run to their end; a part on disk cannot be continued.
+      {"no-length", 0, 0, kReceiving + kCompleted, After::Source},
+      {"no-length", 1000, 0, Lines{kUnknownRestart} + kReceiving + kCompleted, After::Source},
+      {"chunked", 0, 0, kReceiving + kCompleted, After::Source},
+      {"chunked", 1000, kSize, Lines{kUnknownRestart} + kReceiving + kCompleted, After::Source},
+      {"redirect", 0, 0, redirected, After::Source},
+      {"redirect", 1000, kSize, redirected, After::Source},
       {"no-blank", 0, 0, {"TE_BAD_RESPONSE"}, After::Missing},
       {"no-colon", 0, 0, kReceiving + kCompleted, After::Source},
       {"long-header", 0, 0, noSize, After::Missing},
@@ -251,6 +262,27 @@ TEST_F(WorkerTest, NoAnswerAtAll) {
   Attempt a = RunAttempt(FaultUrl("close-at-once"), temp(), 0);
   EXPECT_EQ(a.summary, Connected(faultPort_) + Lines{"TE_NO_RESPONSE"});
   EXPECT_EQ(a.header, Lines{"Error occured."});
+}
+
+TEST_F(WorkerTest, BodiesWithoutALengthCutThenRestarted) {
+  StartFaultServer();
+  for (const char* mode : {"chunked-cut-once", "no-length-cut-once"}) {
+    SCOPED_TRACE(mode);
+    platform::DeleteFile(temp());
+    Attempt cut = RunAttempt(FaultUrl(mode), temp(), 0);
+    EXPECT_TRUE(cut.last == TE_RECV_ERROR || cut.last == TE_RECV_FAILED) << cut.last;
+    EXPECT_EQ(cut.total, 0);  // the size stays unknown
+    const std::string part = TempContent();
+    ASSERT_GT(part.size(), 0u);
+    ASSERT_LT(part.size(), kSize);
+    EXPECT_TRUE(part == source_.substr(0, part.size()));
+
+    Attempt again = RunAttempt(FaultUrl(mode), temp(), cut.total);
+    EXPECT_EQ(again.summary, Connected(faultPort_) + Lines{kUnknownRestart} + kReceiving + kCompleted);
+    EXPECT_EQ(again.total, static_cast<int32_t>(kSize));
+    EXPECT_EQ(again.downloaded, static_cast<int32_t>(kSize));
+    EXPECT_TRUE(TempContent() == source_);
+  }
 }
 
 TEST_F(WorkerTest, AbortDuringTheBodyKeepsWhatArrived) {

@@ -48,3 +48,25 @@ TEST(SplitUrl, RefusesAddressesWithoutSchemeHostOrUsablePort) {
 }
 
 }  // namespace
+
+TEST(ResolveLocation, FollowsEveryFormOfLocation) {
+  UrlParts base;
+  ASSERT_TRUE(SplitUrl("https://example.test:8443/v/watch/clip.flv?id=7", &base));
+  const struct {
+    const char* location;
+    const char* expected;
+  } cases[] = {
+      {"http://other.test/a.flv", "http://other.test/a.flv"},
+      {"//cdn.test/a.flv", "https://cdn.test/a.flv"},
+      {"/b/c.flv?x=1", "https://example.test:8443/b/c.flv?x=1"},
+      {"next.flv", "https://example.test:8443/v/watch/next.flv"},
+      {"../up.flv", "https://example.test:8443/v/watch/../up.flv"},
+      {"?id=8", "https://example.test:8443/v/watch/clip.flv?id=8"},
+      {"/a.flv#part", "https://example.test:8443/a.flv"},
+      {"", "https://example.test:8443/v/watch/clip.flv?id=7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.location);
+    EXPECT_EQ(ResolveLocation(base, c.location), c.expected);
+  }
+}

@@ -19,6 +19,10 @@ Serves FILE on 127.0.0.1:PORT. The first path segment picks the behaviour:
   /reset-mid/...     the header and half the body, then a reset
   /close-at-once/... a close before any answer
   /no-length/...     200 without Content-Length, the body, then a close
+  /chunked/...       200 with the body in chunks of several sizes, an
+                     extension and a trailer field
+  /chunked-cut-once/... as /chunked/, but the first answer resets after half
+  /no-length-cut-once/... as /no-length/, but the first answer resets after half
   /extra/...         the body followed by bytes it did not announce
   /redirect/...      302 to /ok/...
   /long-header/...   Content-Length after more than 1024 header bytes
@@ -42,7 +46,22 @@ with open(sys.argv[2], "rb") as f:
     BODY = f.read()
 REQUEST_LOG = sys.argv[3] if len(sys.argv) > 3 else None
 LOG_LOCK = threading.Lock()
-RESETS_LEFT = {"reset-thrice": 3}
+RESETS_LEFT = {"reset-thrice": 3, "chunked-cut-once": 1, "no-length-cut-once": 1}
+
+
+def chunked(body):
+    out = b""
+    sizes = [1, 7, 4096, 300]
+    i = 0
+    k = 0
+    while i < len(body):
+        n = sizes[k % len(sizes)]
+        k += 1
+        piece = body[i:i + n]
+        ext = b";name=value" if k == 2 else b""
+        out += b"%x%s\r\n" % (len(piece), ext) + piece + b"\r\n"
+        i += n
+    return out + b"0\r\nX-Trailer: done\r\n\r\n"
 
 
 def read_request(sock):
@@ -125,6 +144,27 @@ class Handler(socketserver.BaseRequestHandler):
                 for i in range(0, len(body), 32768):
                     time.sleep(0.2)
                     sock.sendall(body[i:i + 32768])
+        elif mode in ("chunked", "chunked-cut-once", "no-length-cut-once"):
+            with LOG_LOCK:
+                cut = RESETS_LEFT.get(mode, 0) > 0
+                if cut:
+                    RESETS_LEFT[mode] -= 1
+            if mode == "no-length-cut-once":
+                head, body = header("HTTP/1.1 200 OK", plain), BODY
+            else:
+                head = header("HTTP/1.1 200 OK", plain + [("Transfer-Encoding", "chunked")])
+                body = chunked(BODY)
+            if not cut:
+                sock.sendall(head)
+                for i in range(0, len(body), 50000):
+                    sock.sendall(body[i:i + 50000])
+                    time.sleep(0.01)
+            else:
+                sock.sendall(head + body[:len(body) // 2])
+                time.sleep(0.2)
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                sock.close()
+                return
         elif mode == "ignore-range":
             sock.sendall(header("HTTP/1.1 200 OK", plain + [("Content-Length", size)]) + BODY)
         elif mode == "wrong-start":

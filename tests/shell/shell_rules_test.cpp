@@ -39,6 +39,7 @@ TEST(NewTaskChecks, ClipboardPrefill) {
   };
   const Case cases[] = {
       {"HTTP://example.test/a.flv\r\n", "HTTP://example.test/a.flv"},
+      {"https://example.test/a.mp4", "https://example.test/a.mp4"},
       {"rtmp://h/app/x\r\nmore\r\n", "rtmp://h/app/xmore"},
       {"ftp:x", "ftp:x"},
       {"ftp:", ""},  // four characters are never taken

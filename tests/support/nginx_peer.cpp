@@ -32,8 +32,21 @@ bool NginxPeer::Available() { return HaveProgram("nginx") && ::access(kRtmpModul
 
 bool NginxPeer::Start(const std::string& root, const std::string& serverExtra,
                       const std::string& mainExtra) {
+  return StartHttp(root, "", serverExtra, mainExtra);
+}
+
+bool NginxPeer::StartTls(const std::string& root, const std::string& certFile,
+                         const std::string& keyFile, const std::string& serverExtra, int port) {
+  return StartHttp(root, " ssl",
+                   "    ssl_certificate " + certFile + ";\n    ssl_certificate_key " + keyFile + ";\n" +
+                       serverExtra,
+                   {}, port);
+}
+
+bool NginxPeer::StartHttp(const std::string& root, const std::string& listenSuffix,
+                          const std::string& serverExtra, const std::string& mainExtra, int port) {
   Stop();
-  port_ = FreeTcpPort();
+  port_ = port > 0 ? port : FreeTcpPort();
   if (port_ <= 0) return false;
   const std::string p = prefix_.dir();
   std::filesystem::create_directories(p + "temp");
@@ -48,7 +61,7 @@ bool NginxPeer::Start(const std::string& root, const std::string& serverExtra,
                      "  uwsgi_temp_path " + p + "temp/uwsgi;\n"
                      "  scgi_temp_path " + p + "temp/scgi;\n"
                      "  server {\n"
-                     "    listen 127.0.0.1:" + std::to_string(port_) + ";\n"
+                     "    listen 127.0.0.1:" + std::to_string(port_) + listenSuffix + ";\n"
                      "    root " + root + ";\n" +
                      serverExtra + "\n"
                      "  }\n"
@@ -96,6 +109,10 @@ void NginxPeer::Stop() {
 
 std::string NginxPeer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::string NginxPeer::SecureUrl(const std::string& path, const std::string& host) const {
+  return "https://" + host + ":" + std::to_string(port_) + path;
 }
 
 std::string NginxPeer::ErrorLog() const {

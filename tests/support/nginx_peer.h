@@ -27,6 +27,10 @@ class NginxPeer {
   // top of the configuration.
   bool Start(const std::string& root, const std::string& serverExtra = {},
              const std::string& mainExtra = {});
+  // HTTPS: as Start, with the certificate chain and key files given; on
+  // `port` when it is not 0.
+  bool StartTls(const std::string& root, const std::string& certFile, const std::string& keyFile,
+                const std::string& serverExtra = {}, int port = 0);
   // RTMP: serves the files in media_dir() (put them there before or after
   // starting) and waits until it accepts connections.
   bool Start();
@@ -39,6 +43,8 @@ class NginxPeer {
   int port() const { return port_; }
   const std::string& prefix() const { return prefix_.dir(); }
   std::string Url(const std::string& path) const;  // HTTP address of a path
+  // HTTPS address of a path, naming the server `host`.
+  std::string SecureUrl(const std::string& path, const std::string& host = "127.0.0.1") const;
   const char* host() const { return "127.0.0.1"; }
   const char* app() const { return "vod"; }
   // Folder whose files the RTMP application plays; ends in '/'.
@@ -47,6 +53,9 @@ class NginxPeer {
   std::string ErrorLog() const;
 
  private:
+  bool StartHttp(const std::string& root, const std::string& listenSuffix,
+                 const std::string& serverExtra, const std::string& mainExtra, int port = 0);
+
   Sandbox prefix_;
   ChildProcess process_;
   int port_ = 0;

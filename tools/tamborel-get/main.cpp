@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::printf("%s\n\n"
-                "Downloads one http:// or rtmp:// address into FOLDER (default: %s),\n"
+                "Downloads one http://, https:// or rtmp:// address into FOLDER (default: %s),\n"
                 "retrying failed attempts N times (default %d), SECONDS apart (default %d).\n"
                 "Run it again after an interruption to continue where it stopped.\n"
                 "-v also shows the stream engine's diagnostics.\n",
