@@ -110,15 +110,14 @@ RowCells CellsOf(const DataRecord& t, int category) {
       c[7] = t.Comment;
       break;
     case kCategoryDeleted:
-      c[1] = SizeOrUnknown(t.FileBytes);
-      c[2] = FormatSize(static_cast<uint32_t>(t.DownBytes));
-      c[3] = t.Progress;
-      c[4] = t.URL;
-      break;
     default:
       c[1] = SizeOrUnknown(t.FileBytes);
       c[2] = FormatSize(static_cast<uint32_t>(t.DownBytes));
       c[3] = t.Progress;
+      if (category == kCategoryDeleted) {
+        c[4] = t.URL;
+        break;
+      }
       c[4] = t.SpeedText;
       c[5] = t.ElapsedText;
       c[6] = t.TimeLeftText;

@@ -183,11 +183,10 @@ void CVideoListView::FillCategoryList(int category) {
 
 void CVideoListView::RefreshRunning(uint32_t nowMs) {
   if (shown_ != kCategoryAll && shown_ != kCategoryDownloading) return;
-  QTreeView* list = ShownList();
-  list->setUpdatesEnabled(false);
+  // The view gathers the changed cells into one repaint of their rows; a
+  // full redraw around the pass would only cost more.
   ShownModel()->RefreshRunning(
       model_, [this](int32_t t) { return runner_ ? runner_->FindWorker(t) : nullptr; }, nowMs);
-  list->setUpdatesEnabled(true);
 }
 
 std::vector<int> CVideoListView::SelectedRowNumbers() const {

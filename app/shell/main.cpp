@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/capture/capture_feature.h"
+#include "app/shell/dialogs/dialog_features.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
 
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
   shell::FrameHooks hooks;
   capture::CaptureFeature capture;  // outlives the frame: the bridge tears down after it
   capture.Install(hooks);
+  // Installed after the features that set startMonitor, which it wraps.
+  DialogFeatures dialogs({});
+  dialogs.Install(hooks);
   CTamborelApp app;
   if (!app.InitInstance(arguments, hooks)) return 0;
   const int rc = QApplication::exec();

@@ -174,6 +174,7 @@ bool CMainFrame::Create(bool publishInstance) {
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   toolbar_->addWidget(spacer);
   toolbar_->addWidget(indicator_);
+  indicator_->setContextMenuPolicy(Qt::PreventContextMenu);  // the control's own menu never shows
   indicator_->SetMonitoring(settings_.Monitoring != 0);
   indicator_->setToolTip(settings_.Monitoring ? QStringLiteral("Click to disable monitor.")
                                               : QStringLiteral("Click to enable monitor."));
@@ -304,13 +305,15 @@ void CMainFrame::BuildPanes() {
   }
 }
 
+QAction* CMainFrame::AddCommandItem(QMenu* menu, const char* text, int id) {
+  QAction* a = menu->addAction(QString::fromLatin1(text));
+  a->setData(id);
+  connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  return a;
+}
+
 void CMainFrame::BuildMenus() {
-  auto add = [this](QMenu* menu, const char* text, int id) {
-    QAction* a = menu->addAction(QString::fromLatin1(text));
-    a->setData(id);
-    connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    return a;
-  };
+  auto add = [this](QMenu* menu, const char* text, int id) { return AddCommandItem(menu, text, id); };
   auto enableOnShow = [this](QMenu* menu) {
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
       for (QAction* a : menu->actions())
@@ -360,12 +363,7 @@ void CMainFrame::BuildTray() {
   tray_ = new QSystemTrayIcon(settings_.Monitoring ? iconOn_ : iconOff_, this);
   tray_->setToolTip(QStringLiteral("Tamborel"));
   trayMenu_ = new QMenu(this);
-  auto add = [this](const char* text, int id) {
-    QAction* a = trayMenu_->addAction(QString::fromLatin1(text));
-    a->setData(id);
-    connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    return a;
-  };
+  auto add = [this](const char* text, int id) { return AddCommandItem(trayMenu_, text, id); };
   add("Open Tamborel", ID_OPEN_TAMBOREL);
   trayMenu_->addSeparator();
   trayMonitorAction_ = add("Disable Monitor", ID_MONITOR_TOGGLE);
@@ -653,8 +651,10 @@ void CMainFrame::CloseButton() {
     if (dontAsk) settings_.CloseAction = chosen;
     action = chosen;
   }
-  if (action == kCloseToTray && tray_ && tray_->isVisible()) {
-    hide();
+  if (action == kCloseToTray) {
+    // Without a tray to come back from, the window only goes to the task bar.
+    if (tray_ && tray_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) hide();
+    else showMinimized();
     PreviewFile(std::string(), -1);
   } else {
     Exit(true);

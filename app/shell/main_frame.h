@@ -21,6 +21,7 @@ class CVideoInfoView;
 class KeyValueStore;
 class MonitorIndicator;
 class QLabel;
+class QAction;
 class QMenu;
 class QSplitter;
 class QSystemTrayIcon;
@@ -124,6 +125,7 @@ class CMainFrame : public QMainWindow,
   void BuildStatusBar();
   void BuildPanes();
   void BuildMenus();
+  QAction* AddCommandItem(QMenu* menu, const char* text, int id);
   void BuildTray();
   void UpdateToolBarEnabling();
   void UpdateStatus();

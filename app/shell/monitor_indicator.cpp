@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/program_dir.h"
+#include "flash/installed_player_check.h"
 #include "flash/shockwave_flash.h"
 #endif
 
@@ -26,11 +27,12 @@ class FlashIndicator : public MonitorIndicator {
     flash_->SetScaleMode(2);
     flash_->LoadMovie(0, QString::fromStdString(GetProgramDir() + "Tessikor.dll"));
     connect(flash_, &flash::FlashControl::FSCommand, this, [this](const QString& command, const QString&) {
-      if (command == QLatin1String("EnableMonitoring")) emit ToggleRequested(true);
-      else if (command == QLatin1String("DiabaleMonitoring")) emit ToggleRequested(false);
+      if (command.compare(QLatin1String("EnableMonitoring"), Qt::CaseInsensitive) == 0) emit ToggleRequested(true);
+      else if (command.compare(QLatin1String("DiabaleMonitoring"), Qt::CaseInsensitive) == 0) emit ToggleRequested(false);
     });
   }
-  bool PlayerUsable() const { return (flash_->FlashVersion() >> 16) >= 9; }
+  // A missing or too old player ends the program here, after telling the user.
+  bool PlayerUsable() const { return flash::VerifyInstalledPlayer(flash_); }
   void SetMonitoring(bool on) override {
     flash_->GotoFrame(on ? 1 : 2);
     if (on) flash_->Play();

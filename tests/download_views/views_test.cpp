@@ -128,7 +128,7 @@ TEST_F(ViewsTest, ListsShowTheirStatuses) {
 }
 
 TEST_F(ViewsTest, PerSecondRefreshOfARunningTaskOfUnknownSize) {
-  DataRecord& t = AddTask(model_, Downloading, "live.flv");
+  const int32_t live = AddTask(model_, Downloading, "live.flv").TaskIndex;
   AddTask(model_, Paused, "idle.flv");
   SocketDownLoad worker;
   worker.totalSize = 0;
@@ -138,16 +138,16 @@ TEST_F(ViewsTest, PerSecondRefreshOfARunningTaskOfUnknownSize) {
   TaskListModel m(kCategoryAll);
   m.Fill(model_);
   QSignalSpy changes(&m, &QAbstractItemModel::dataChanged);
-  auto lookup = [&](int32_t index) { return index == t.TaskIndex ? &worker : nullptr; };
+  auto lookup = [&](int32_t index) { return index == live ? &worker : nullptr; };
   m.RefreshRunning(model_, lookup, 66000);
-  const int row = m.RowOf(t.TaskIndex);
+  const int row = m.RowOf(live);
   EXPECT_EQ(m.CellText(row, 1), "?");
   EXPECT_EQ(m.CellText(row, 2), "2.00 KB");
   EXPECT_EQ(m.CellText(row, 4), "0.00 KB/s");
   EXPECT_EQ(m.CellText(row, 5), "00:01:05");
   EXPECT_EQ(m.CellText(row, 6), "??:??:??");
   EXPECT_EQ(m.CellText(row, 7), "Receiving data");
-  EXPECT_EQ(model_.FindTask(t.TaskIndex)->TimeLeftText, "??:??:??");
+  EXPECT_EQ(model_.FindTask(live)->TimeLeftText, "??:??:??");
   for (const QList<QVariant>& change : changes)
     EXPECT_EQ(change.at(0).toModelIndex().row(), row);  // the paused row is left alone
 
@@ -202,13 +202,13 @@ TEST_F(ViewsTest, RightClickOnAnUnselectedRowSelectsOnlyThatRow) {
 }
 
 TEST_F(ViewsTest, TwoSelectedRowsShowTheGlobalLogAndNoPreview) {
-  DataRecord& done = AddTask(model_, Completed, "done.flv", "/videos/");
+  const int32_t done = AddTask(model_, Completed, "done.flv", "/videos/").TaskIndex;
   AddTask(model_, Paused, "p.flv");
   View(kCategoryAll);
-  Select({done.TaskIndex});
+  Select({done});
   ASSERT_FALSE(host_.previews.empty());
-  EXPECT_EQ(host_.previews.back(), std::make_pair(std::string("/videos/done.flv"), done.TaskIndex));
-  EXPECT_EQ(host_.logs.back(), done.TaskIndex);
+  EXPECT_EQ(host_.previews.back(), std::make_pair(std::string("/videos/done.flv"), done));
+  EXPECT_EQ(host_.logs.back(), done);
   Select({1, 2});
   EXPECT_EQ(host_.logs.back(), -1);
   EXPECT_EQ(host_.previews.back(), std::make_pair(std::string(), -1));

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -78,6 +79,10 @@ class WindowEndToEnd : public ::testing::Test {
     ASSERT_TRUE(platform::CreateFolders(data_));
     ::mkdir(kShots.c_str(), 0755);
     ASSERT_TRUE(x_.Start(2400, 1600, true));
+    // Sanitizer builds: what fontconfig and libdbus keep for the process's
+    // life is not a leak of ours.
+    box_.WriteFile("lsan.supp", "leak:libfontconfig.so\nleak:libdbus-1.so\n");
+    lsan_ = std::make_unique<ScopedEnv>("LSAN_OPTIONS", ("suppressions=" + box_.path("lsan.supp")).c_str());
   }
 
   std::string Start(ChildProcess& p, std::vector<std::string> args = {}) {
@@ -94,6 +99,7 @@ class WindowEndToEnd : public ::testing::Test {
   ScopedEnv platformName_{"QT_QPA_PLATFORM", "xcb"};
   std::string data_;
   XDisplay x_;
+  std::unique_ptr<ScopedEnv> lsan_;
 };
 
 TEST_F(WindowEndToEnd, SavedTasksSecondStartDialogDownloadAndSigterm) {

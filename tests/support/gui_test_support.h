@@ -29,9 +29,11 @@ class RecordingMessageBoxes : public platform::MessageBoxSink {
 
   int answer = platform::IDYES;
   std::vector<std::string> texts;  // "caption: text"
+  std::vector<uint32_t> styles;
 
-  int Show(const std::string& caption, const std::string& text, uint32_t) override {
+  int Show(const std::string& caption, const std::string& text, uint32_t style) override {
     texts.push_back(caption + ": " + text);
+    styles.push_back(style);
     return answer;
   }
 };
