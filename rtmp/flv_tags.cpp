@@ -44,6 +44,7 @@ int CRTMPDownload::WriteHeader(uint8_t* out) {
 void CRTMPDownload::ResetResumeFilter() {
   keyframeFound = resumeFrameSeen = passing = false;
   ignoredMessages = ignoredAggregates = 0;
+  highestIgnoredTimestamp = -1;
   timestampShift = resumeTimestamp;
 }
 
@@ -210,6 +211,9 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
   const uint8_t* body = packet.body.get();
   const uint32_t size = packet.bodySize;
 
+  // Set below for a message on the file's own timeline before the keyframe.
+  bool approachingResume = false;
+
   const auto isResumeFrame = [&] {
     return resumeFrame && type == resumeFrame->type && size == resumeFrame->data.size() &&
            (size == 0 || std::memcmp(body, resumeFrame->data.data(), size) == 0);
@@ -235,8 +239,11 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
   } else if (!resumeFrameSeen && !keyframeFound && resumeFrame) {
     // Servers that keep the stream's own timeline on a seek send the
     // keyframe again with its own timestamp, and what follows it needs no
-    // shift; what they send before it is already in the file, and is
-    // dropped and counted like any other message that does not join.
+    // shift; what they send before it is already in the file and is
+    // dropped. One that cannot seek (nginx in an audio-only file) replays
+    // from the start, so such drops are not counted while their timestamps
+    // climb toward the keyframe: strictly rising 32-bit timestamps below it
+    // bound how many there can be. Drops that do not climb still count.
     if (aggregate) {
       switch (SearchAggregate(packet)) {
         case AGGREGATE_BROKEN:
@@ -248,6 +255,7 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
         case AGGREGATE_LATER:
           return absoluteTimeline ? -2 : kSeekOvershot;
         case AGGREGATE_NONE:
+          approachingResume = t < resumeTimestamp;
           break;
       }
     } else if (t == resumeTimestamp && isResumeFrame()) {
@@ -260,6 +268,7 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
       return absoluteTimeline ? -2 : kSeekOvershot;
     } else if (t < resumeTimestamp) {
       absoluteTimeline = true;
+      approachingResume = true;
     }
   }
 
@@ -270,10 +279,12 @@ int CRTMPDownload::ResumeFilter(RTMPPacket& packet) {
     pass = resumeFrameSeen || (t != 0 && keyframeFound);
   if (pass && t != 0) keyframeFound = resumeFrameSeen = true;
   if (!pass) {
+    const bool advancing = approachingResume && int64_t(t) > highestIgnoredTimestamp;
+    if (int64_t(t) > highestIgnoredTimestamp) highestIgnoredTimestamp = t;
     if (aggregate) {
       log(DIAG_WARNING, "Stream does not start with requested FLV frame, ignoring data... ");
-      ++ignoredAggregates;
-    } else {
+      if (!advancing) ++ignoredAggregates;
+    } else if (!advancing) {
       ++ignoredMessages;
     }
     if (ignoredMessages > kIgnoreLimit || ignoredAggregates > kIgnoreLimit) return -2;

@@ -130,6 +130,8 @@ class CRTMPDownload {
   bool passing = false;
   int ignoredMessages = 0;
   int ignoredAggregates = 0;
+  // Highest timestamp among the dropped messages, -1 before the first.
+  int64_t highestIgnoredTimestamp = -1;
   // Added to message timestamps: the resume timestamp for a server that
   // restarts the timeline at 0 on a seek, 0 for one that keeps it.
   uint32_t timestampShift = 0;

@@ -202,19 +202,41 @@ TEST_F(FlvTags, ResumeRefusesOtherMetadata) {
 }
 
 // A server that answers the seek on the file's own timeline (nginx does).
-// What it sends before the keyframe is in the file already and is dropped,
-// counted toward the same limit of 50 as on the ordinary path.
+// What it sends before the keyframe is in the file already and is dropped.
+// While those timestamps climb toward the keyframe the server is delivering
+// (one that cannot seek replays from the start), so they do not count toward
+// the limit of 50; messages that do not climb do.
+struct BeforeKeyframe {
+  const char* name;
+  int count;
+  uint32_t step;  // timestamp increase from one dropped message to the next
+  bool joins;
+};
+
+const BeforeKeyframe kBeforeKeyframe[] = {
+    {"ClimbingPastTheLimit", 200, 20, true},
+    {"StandingStillAtTheLimit", 50, 0, true},
+    {"StandingStillPastTheLimit", 51, 0, false},
+};
+
+// Dropped message i of `c`, from 1000 on.
+uint32_t DroppedTimestamp(const BeforeKeyframe& c, int i) {
+  return 1000 + c.step * uint32_t(i);
+}
+
 TEST_F(FlvTags, ResumeFromServerKeepingTheTimeline) {
-  for (int before : {50, 51}) {
-    SCOPED_TRACE(before);
+  for (const BeforeKeyframe& c : kBeforeKeyframe) {
+    SCOPED_TRACE(c.name);
     Resuming(kKey, 5000);
     source.messages.clear();
-    for (int i = 0; i < before; ++i) source.messages.push_back({8, uint32_t(4000 + i), "old"});
+    // The first drop climbs from nothing and is free; standing ones count after it.
+    const int sent = c.step == 0 ? c.count + 1 : c.count;
+    for (int i = 0; i < sent; ++i) source.messages.push_back({8, DroppedTimestamp(c, i), "old"});
     source.messages.push_back({9, 5000, kKey});
     source.messages.push_back({8, 5020, "new"});
     int last = 0;
-    for (int i = 0; i < before; ++i) last = Next();
-    if (before > 50) {
+    for (int i = 0; i < sent; ++i) last = Next();
+    if (!c.joins) {
       EXPECT_EQ(last, -2);
       continue;
     }
@@ -227,19 +249,22 @@ TEST_F(FlvTags, ResumeFromServerKeepingTheTimeline) {
 }
 
 // The same server sending aggregates: the one holding the keyframe is cut
-// after it, those before it are dropped and counted.
+// after it, those before it are dropped by the same rule.
 TEST_F(FlvTags, ResumeFromServerKeepingTheTimelineInAggregates) {
   const std::string after = Tag(8, 5020, "AA") + Tag(9, 5040, Bytes({0x27, 1}));
-  for (int before : {50, 51}) {
-    SCOPED_TRACE(before);
+  for (const BeforeKeyframe& c : kBeforeKeyframe) {
+    SCOPED_TRACE(c.name);
     Resuming(kKey, 5000);
     source.messages.clear();
-    for (int i = 0; i < before; ++i)
-      source.messages.push_back({22, uint32_t(4000 + i), Tag(8, 4000 + i, "old")});
+    const int sent = c.step == 0 ? c.count + 1 : c.count;
+    for (int i = 0; i < sent; ++i) {
+      const uint32_t ts = DroppedTimestamp(c, i);
+      source.messages.push_back({22, ts, Tag(8, ts, "old")});
+    }
     source.messages.push_back({22, 4990, Tag(8, 4990, "AA") + Tag(9, 5000, kKey) + after});
     int last = 0;
-    for (int i = 0; i < before; ++i) last = Next();
-    if (before > 50) {
+    for (int i = 0; i < sent; ++i) last = Next();
+    if (!c.joins) {
       EXPECT_EQ(last, -2);
       continue;
     }

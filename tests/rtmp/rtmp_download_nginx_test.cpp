@@ -87,9 +87,9 @@ INSTANTIATE_TEST_SUITE_P(Files, RtmpTaskMedia, ::testing::ValuesIn(kCases),
 // -1 lets a connection through. nginx answers a seek with the keyframe after
 // the one asked for, so a continued attempt takes two connections there: the
 // first is dropped at its first message and the second starts a keyframe
-// earlier. In a file without video it cannot seek and starts from the top;
-// what comes before the join counts toward the limit of 50 dropped
-// messages, so those cuts lie within the first 50 audio frames.
+// earlier. In a file without video it cannot seek and starts from the top,
+// so each continued attempt takes one connection, and everything before the
+// join (well over 50 audio frames at these cuts) is dropped on the way.
 struct CutCase {
   MediaCase media;
   std::vector<int> percents;
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RtmpTaskCut,
                          ::testing::Values(CutCase{kCases[0], {30, -1, 40}},
                                            CutCase{kCases[1], {30, -1, 40}},
                                            CutCase{kCases[2], {30, -1, 40}},
-                                           CutCase{kCases[3], {15, 25}}),
+                                           CutCase{kCases[3], {30, 40, -1}}),
                          [](const auto& info) { return std::string(info.param.media.name); });
 
 TEST_F(RtmpTask, DamagedTemporaryFileIsRecordedAfresh) {
