@@ -6,6 +6,7 @@
 # Usage: scripts/fuzz.sh SECONDS [TARGET ...]   (default: every target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/compiler_cache.sh
 seconds=${1:?usage: scripts/fuzz.sh SECONDS [TARGET ...]}
 shift
 targets=("$@")
@@ -13,7 +14,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   for f in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$f" .cpp)"); done
 fi
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAMBOREL_FUZZ=ON -DTAMBOREL_GUI=OFF \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAMBOREL_FUZZ=ON -DTAMBOREL_GUI=OFF "${cache_flags[@]}" \
   -DTAMBOREL_TESTS=OFF
 cmake --build build-fuzz --target "${targets[@]}"
 mkdir -p build-fuzz/artifacts

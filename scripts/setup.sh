@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test framework
-  g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # libraries the programs use
   libpugixml-dev qt6-base-dev qt6-svg-dev libqt6opengl6-dev libmpv-dev libavformat-dev libssl-dev
   libiberty-dev  # the crash reporter's demangler
