@@ -36,14 +36,7 @@ struct LogEntry {
 
 class DataRecord {
  public:
-  DataRecord() = default;
   virtual ~DataRecord() = default;
-  // The virtual destructor would otherwise leave the record without moves,
-  // and a list of thousands of tasks would copy every record as it grows.
-  DataRecord(const DataRecord&) = default;
-  DataRecord& operator=(const DataRecord&) = default;
-  DataRecord(DataRecord&&) noexcept = default;
-  DataRecord& operator=(DataRecord&&) noexcept = default;
 
   std::string FileName;       // final file inside SaveDir
   int32_t FileBytes = 0;      // total size; 0 = unknown
