@@ -73,7 +73,7 @@ class CaptureEndToEnd : public ::testing::Test {
     fs::permissions(home.path("runtime"), fs::perms::owner_all, fs::perm_options::replace);
     // Tasks start without the new-download dialog; no tutorial in the way.
     home.WriteFile("config/Quorlin/Tamborel.conf",
-                   "[GeneralOption]\nShowTaskWnd=0\nShowTutorial=0\nSavePath=" + saveDir + "\n");
+                   "[GeneralOption]\nShowTaskWnd=0\nSavePath=" + saveDir + "\n[GlobalStatus]\nShowTutorial=0\n");
     ASSERT_TRUE(xvfb.Start(home));
   }
 
