@@ -12,7 +12,10 @@ bool XDisplay::Available() {
 }
 
 bool XDisplay::Start(int width, int height, bool withTray) {
-  for (int n = 90; n < 190 && name_.empty(); ++n) {
+  // Spread parallel test runs over different numbers; two servers racing
+  // for one number are told apart by which of them is still running.
+  const int first = 200 + static_cast<int>(::getpid() % 300);
+  for (int n = first; n < first + 60 && name_.empty(); ++n) {
     const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
     const std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
     if (::access(lock.c_str(), F_OK) == 0 || ::access(sock.c_str(), F_OK) == 0) continue;
@@ -22,7 +25,7 @@ bool XDisplay::Start(int width, int height, bool withTray) {
       continue;
     for (int i = 0; i < 100 && ::access(sock.c_str(), F_OK) != 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (::access(sock.c_str(), F_OK) != 0) {
+    if (::access(sock.c_str(), F_OK) != 0 || server_.Wait(300) != -1) {
       server_.Stop();
       continue;
     }
