@@ -4,5 +4,7 @@
 cache_flags=()
 if command -v ccache >/dev/null 2>&1; then
   export CCACHE_BASEDIR="$PWD"
+  # Debug builds would otherwise hash the build folder's absolute path.
+  export CCACHE_NOHASHDIR=1
   cache_flags=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
