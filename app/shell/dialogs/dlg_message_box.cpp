@@ -91,13 +91,13 @@ CDlgMessageBox::CDlgMessageBox(const QString& text, const QString& caption, uint
     label->setGeometry(5, 5, 435, 195);
   }
 
-  const std::vector<ButtonSpec> specs = ButtonsOf(style);
-  const int n = static_cast<int>(specs.size());
+  const std::vector<ButtonSpec> buttons = ButtonsOf(style);
+  const int n = static_cast<int>(buttons.size());
   for (int i = 0; i < n; ++i) {
-    auto* button = new QPushButton(QString::fromLatin1(specs[i].label), this);
+    auto* button = new QPushButton(QString::fromLatin1(buttons[i].label), this);
     button->setGeometry(kWidth - kButtonPitch * n + kButtonPitch * i, kButtonTop, kButtonWidth,
                         kButtonHeight);
-    const int result = specs[i].result;
+    const int result = buttons[i].result;
     connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
     buttons_.push_back(button);
   }
@@ -112,8 +112,8 @@ void CDlgMessageBox::showEvent(QShowEvent* event) {
 
 void CDlgMessageBox::reject() {
   // The "Ok" and the "Yes", "No" boxes must be answered with a button.
-  for (const ButtonSpec& spec : ButtonsOf(style_)) {
-    if (spec.result == platform::IDCANCEL) {
+  for (const ButtonSpec& button : ButtonsOf(style_)) {
+    if (button.result == platform::IDCANCEL) {
       done(platform::IDCANCEL);
       return;
     }
