@@ -36,12 +36,19 @@ struct LogEntry {
 
 class DataRecord {
  public:
+  DataRecord() = default;
   virtual ~DataRecord() = default;
+  // Declared, since the virtual destructor would otherwise suppress the
+  // moves: a growing task list moves its records instead of copying them.
+  DataRecord(const DataRecord&) = default;
+  DataRecord& operator=(const DataRecord&) = default;
+  DataRecord(DataRecord&&) noexcept = default;
+  DataRecord& operator=(DataRecord&&) noexcept = default;
 
   std::string FileName;       // final file inside SaveDir
-  int32_t FileBytes = 0;      // total size; 0 = unknown
-  int32_t DownBytes = 0;
-  int32_t Speed = 0;          // bytes per second (not persisted)
+  int64_t FileBytes = 0;      // total size; 0 = unknown
+  int64_t DownBytes = 0;
+  int64_t Speed = 0;          // bytes per second (not persisted)
   std::string Progress;
   std::string SpeedText;      // not persisted
   std::string ElapsedText;    // not persisted

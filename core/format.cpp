@@ -4,14 +4,14 @@
 
 namespace {
 
-constexpr uint32_t kKilo = 1024;
-constexpr uint32_t kMega = 1024 * 1024;
-constexpr uint32_t kGiga = 1024 * 1024 * 1024;
+constexpr uint64_t kKilo = 1024;
+constexpr uint64_t kMega = 1024 * 1024;
+constexpr uint64_t kGiga = 1024 * 1024 * 1024;
 
 // Two numbers never make more than a few dozen characters.
-std::string Print(const char* format, uint32_t a, uint32_t b) {
+std::string Print(const char* format, uint64_t a, uint64_t b) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, format, a, b);
+  std::snprintf(buf, sizeof buf, format, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b));
   return buf;
 }
 
@@ -21,25 +21,25 @@ std::string TwoDigits(int64_t part) {
 
 }  // namespace
 
-std::string FormatSize(uint32_t n) {
+std::string FormatSize(uint64_t n) {
   // Integer arithmetic throughout: the hundredths are truncated, never rounded.
-  uint32_t g = n / kGiga;
-  if (g > 0) return Print("%u.%02u GB", g, ((n - g * kGiga) / kMega) * 100 / 1024);
-  uint32_t m = n / kMega;
+  uint64_t g = n / kGiga;
+  if (g > 0) return Print("%llu.%02llu GB", g, ((n - g * kGiga) / kMega) * 100 / 1024);
+  uint64_t m = n / kMega;
   if (m > 0) {
-    if (m >= 1000) return Print("0.%02u GB", m * 100 / 1024, 0);
-    return Print("%u.%02u MB", m, ((n - m * kMega) / kKilo) * 100 / 1024);
+    if (m >= 1000) return Print("0.%02llu GB", m * 100 / 1024, 0);
+    return Print("%llu.%02llu MB", m, ((n - m * kMega) / kKilo) * 100 / 1024);
   }
-  uint32_t k = n / kKilo;
+  uint64_t k = n / kKilo;
   if (k > 0) {
-    if (k >= 1000) return Print("0.%02u MB", k * 100 / 1024, 0);
-    return Print("%u.%02u KB", k, (n - k * kKilo) * 100 / 1024);
+    if (k >= 1000) return Print("0.%02llu MB", k * 100 / 1024, 0);
+    return Print("%llu.%02llu KB", k, (n - k * kKilo) * 100 / 1024);
   }
-  if (n >= 1000) return Print("0.%02u KB", n * 100 / 1024, 0);
-  return Print("%u Byte", n, 0);
+  if (n >= 1000) return Print("0.%02llu KB", n * 100 / 1024, 0);
+  return Print("%llu Byte", n, 0);
 }
 
-std::string FormatSpeed(uint32_t bytesPerSecond) {
+std::string FormatSpeed(uint64_t bytesPerSecond) {
   if (bytesPerSecond == 0) return "0.00 KB/s";
   return FormatSize(bytesPerSecond) + "/s";
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 // "999 Byte", "0.97 KB", "1.50 KB", "999.99 MB", "0.97 GB", "3.00 GB".
-std::string FormatSize(uint32_t n);
+std::string FormatSize(uint64_t n);
 // "0.00 KB/s" for 0, otherwise FormatSize followed by "/s".
-std::string FormatSpeed(uint32_t bytesPerSecond);
+std::string FormatSpeed(uint64_t bytesPerSecond);
 // "HH:MM:SS"; hours may take more than two digits.
 std::string FormatSeconds(int64_t seconds);

@@ -32,11 +32,11 @@ class StreamWorker {
   virtual void PublishStreamClient(StreamConnection* client) = 0;
 
   // Live counters.
-  virtual int32_t TotalSize() const = 0;
-  virtual void SetTotalSize(int32_t bytes) = 0;
-  virtual int32_t Downloaded() const = 0;
-  virtual void SetDownloaded(int32_t bytes) = 0;
-  virtual void SetSpeed(int32_t bytesPerSecond) = 0;
+  virtual int64_t TotalSize() const = 0;
+  virtual void SetTotalSize(int64_t bytes) = 0;
+  virtual int64_t Downloaded() const = 0;
+  virtual void SetDownloaded(int64_t bytes) = 0;
+  virtual void SetSpeed(int64_t bytesPerSecond) = 0;
   virtual void SetElapsed(int32_t seconds) = 0;
   // Millisecond tick (platform::TickCountMs) when the transfer started.
   virtual uint32_t StartTick() const = 0;

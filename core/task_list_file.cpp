@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "core/byte_count.h"
 #include "core/xml_file.h"
 #include "platform/atomic_file_writer.h"
 #include "platform/file_system.h"
@@ -83,8 +84,9 @@ std::string ElementText(pugi::xml_node element) {
 }
 
 // The C library's rule: leading blanks, a sign, digits up to the first
-// other character, 0 without digits. Out-of-range values saturate.
-int32_t ParseDecimal(const std::string& text) {
+// other character, 0 without digits. Values past `limit` saturate (to
+// -limit - 1 below, as the C library's int does).
+int64_t ParseDecimal(const std::string& text, int64_t limit) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   bool negative = false;
@@ -92,10 +94,10 @@ int32_t ParseDecimal(const std::string& text) {
   int64_t v = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     v = v * 10 + (text[i] - '0');
-    if (v > static_cast<int64_t>(INT32_MAX) + 1) break;
+    if (v > limit) break;
   }
   if (negative) v = -v;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  return std::clamp<int64_t>(v, -limit - 1, limit);
 }
 
 std::string Trim(const std::string& text) {
@@ -123,7 +125,10 @@ bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, Dat
     }
     return text(i);
   };
-  auto number = [&](int i) { return ParseDecimal(ElementText(values[i])); };
+  auto number = [&](int i) { return static_cast<int32_t>(ParseDecimal(ElementText(values[i]), INT32_MAX)); };
+  // Sizes are 64-bit; within the largest count, sums and differences of two
+  // of them cannot overflow.
+  auto size = [&](int i) { return ParseDecimal(ElementText(values[i]), kMaxByteCount); };
 
   // values[0] is the TaskIndex of the run that wrote the file: not used.
   int32_t status = number(1);
@@ -140,8 +145,8 @@ bool ReadTask(pugi::xml_node task, bool resume_task, const std::string& now, Dat
   if (r->CreateTime.empty()) r->CreateTime = now;
   r->FinishTime = text(8);
   if (r->FinishTime.empty()) r->FinishTime = now;
-  r->FileBytes = number(9);
-  r->DownBytes = number(10);
+  r->FileBytes = size(9);
+  r->DownBytes = size(10);
   r->Progress = text(11);
   r->Width = number(12);
   r->Height = number(13);
@@ -183,7 +188,7 @@ class TaskWriter {
     if (NeedsRawBytes(raw))
       ok_ = xml_.SetAttribute(path_, name, kRawBytesAttribute, ToHex(raw)) && ok_;
   }
-  void Number(const char* name, int32_t value) { ok_ = xml_.SetValue(path_, name, value) && ok_; }
+  void Number(const char* name, int64_t value) { ok_ = xml_.SetValue(path_, name, value) && ok_; }
   bool ok() const { return ok_; }
 
  private:
@@ -241,6 +246,9 @@ int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) 
   }
 
   const std::string now = platform::NowText();
+  size_t elements = 0;
+  for (pugi::xml_node task = root.first_child(); task; task = task.next_sibling()) ++elements;
+  model.tasks.reserve(model.tasks.size() + elements);
   int loaded = 0;
   int32_t largest_sort = model.LastSortIndex;
   for (pugi::xml_node task = root.first_child(); task; task = task.next_sibling()) {

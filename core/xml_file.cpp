@@ -187,9 +187,9 @@ bool CXMLFile::SetAttribute(const std::string& element_path, const std::string& 
   return a && a.set_value(ToXmlText(value).c_str());
 }
 
-bool CXMLFile::SetValue(const std::string& element_path, const std::string& name, int32_t value) {
-  char buf[16];
-  int n = std::snprintf(buf, sizeof buf, "%d", static_cast<int>(value));
+bool CXMLFile::SetValue(const std::string& element_path, const std::string& name, int64_t value) {
+  char buf[24];
+  int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
   return SetValue(element_path, name, std::string_view(buf, static_cast<size_t>(n)));
 }
 

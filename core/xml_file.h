@@ -37,7 +37,7 @@ class CXMLFile {
   // path is created when missing) and sets its text.
   bool SetValue(const std::string& element_path, const std::string& name, std::string_view text);
   // The same with the number written in decimal.
-  bool SetValue(const std::string& element_path, const std::string& name, int32_t value);
+  bool SetValue(const std::string& element_path, const std::string& name, int64_t value);
   // Sets an attribute of root/element_path/name, creating the element when
   // missing.
   bool SetAttribute(const std::string& element_path, const std::string& name,

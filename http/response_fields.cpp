@@ -2,7 +2,7 @@
 
 #include <strings.h>
 
-#include <climits>
+#include "core/byte_count.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ bool ParseCount(const char*& p, int64_t* value) {
   int64_t v = 0;
   for (; *p >= '0' && *p <= '9'; ++p) {
     v = v * 10 + (*p - '0');
-    if (v > INT32_MAX) return false;
+    if (v > kMaxByteCount) return false;
   }
   *value = v;
   return true;

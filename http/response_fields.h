@@ -6,7 +6,7 @@
 
 // A byte count as "Content-Length" gives it: leading blanks skipped, digits
 // up to the first other character. False when there are no digits or the
-// number does not fit 32 bits.
+// number is past kMaxByteCount.
 bool ParseContentLength(const char* value, int64_t* length);
 
 struct ContentRange {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
+#include "core/byte_count.h"
 #include "core/stream_attempt.h"
 #include "core/stream_retry_loop.h"
 #include "http/chunked_decoder.h"
@@ -65,7 +65,7 @@ void SocketDownLoad::Attach(TaskEventSink* view) {
   view_ = view;
 }
 
-void SocketDownLoad::Setup(const TaskRequest& request, int32_t index, int32_t fileBytes) {
+void SocketDownLoad::Setup(const TaskRequest& request, int32_t index, int64_t fileBytes) {
   totalSize = fileBytes;
   URL = request.URL;
   tempPath = request.SaveDir + request.TempFile;
@@ -274,12 +274,12 @@ void SocketDownLoad::RunHttp() {
   // 1. What is already on disk is kept.
   int64_t existing = 0;
   TempFile::Probe probe = TempFile::Examine(tempPath, &existing);
-  if (probe == TempFile::Probe::Unusable || existing > INT32_MAX) {
+  if (probe == TempFile::Probe::Unusable || existing > kMaxByteCount) {
     // A temporary file we cannot read cannot be resumed, nor safely replaced.
     Report(TE_CREATE_FAILED, 0, 3, "Failed to create temporary file.");
     return;
   }
-  downloaded = static_cast<int32_t>(existing);
+  downloaded = existing;
 
   // 2.
   if (!Report(TE_RESOLVING, 0, 3, "")) return;
@@ -408,7 +408,7 @@ void SocketDownLoad::RunHttp() {
   const BodyFraming framing = Framing(status);
   if (framing == BodyFraming::Length) {
     if (!connection_.FindField("Content-Length", value, 30) || !ParseContentLength(value, &contentLength) ||
-        contentLength <= 0 || contentLength > INT32_MAX - downloaded) {
+        contentLength <= 0 || contentLength > kMaxByteCount - downloaded) {
       connection_.Close();
       Report(TE_NO_SIZE, 3, 1, "Failed to get file size.");
       return;
@@ -423,7 +423,7 @@ void SocketDownLoad::RunHttp() {
     }
 
     // 14.
-    const int32_t newTotal = static_cast<int32_t>(contentLength + downloaded);
+    const int64_t newTotal = contentLength + downloaded;
     if (totalSize != 0 && totalSize != newTotal) {
       RestartFromBeginning();
       Report(TE_BAD_RESPONSE, 0, 3, "");
@@ -492,9 +492,9 @@ void SocketDownLoad::ReceiveBody(BodyFraming framing) {
   const uint32_t start = TickMs();
   startTick = start;
   uint32_t lastTick = start;
-  int32_t count = downloaded;
-  int32_t lastCount = count;
-  const int32_t total = totalSize;  // 0 while the size is unknown
+  int64_t count = downloaded;
+  int64_t lastCount = count;
+  const int64_t total = totalSize;  // 0 while the size is unknown
   const bool sized = framing == BodyFraming::Length;
   ChunkedDecoder chunks;
   int empty = 0;
@@ -514,7 +514,7 @@ void SocketDownLoad::ReceiveBody(BodyFraming framing) {
       return;
     }
     // Never more than the announced rest: bytes past it do not belong to the file.
-    int n = ReceiveChunk(buffer, sized ? std::min(kChunk, total - count) : kChunk);
+    int n = ReceiveChunk(buffer, sized ? static_cast<int>(std::min<int64_t>(kChunk, total - count)) : kChunk);
     if (CheckAbort()) return;
     if (n == 0) {
       // The server's close ends a body sent until then; for any other it is a cut.
@@ -542,7 +542,7 @@ void SocketDownLoad::ReceiveBody(BodyFraming framing) {
       return;
     }
     if (CheckAbort()) return;
-    if (n > INT32_MAX - count) {
+    if (n > kMaxByteCount - count) {
       FailBody(TE_WRITE_FAILED, "Failed to write file data.");
       return;
     }
@@ -551,7 +551,7 @@ void SocketDownLoad::ReceiveBody(BodyFraming framing) {
     const uint32_t now = TickMs();
     elapsed = static_cast<int32_t>((now - start) / 1000);
     if (now - lastTick > 1000) {
-      speed = static_cast<int32_t>(static_cast<double>(count - lastCount) * 1000.0 / (now - lastTick));
+      speed = static_cast<int64_t>(static_cast<double>(count - lastCount) * 1000.0 / (now - lastTick));
       lastCount = count;
       lastTick = now;
       // At most a second of data waits in memory should the process die.

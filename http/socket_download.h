@@ -34,7 +34,7 @@ class SocketDownLoad : public StreamWorker {
   // Set-up, on the user-interface thread before the thread starts.
   void Attach(TaskEventSink* view);
   // `fileBytes` is the task's FileBytes: the size expected, 0 when unknown.
-  void Setup(const TaskRequest& request, int32_t taskIndex, int32_t fileBytes);
+  void Setup(const TaskRequest& request, int32_t taskIndex, int64_t fileBytes);
 
   // The thread routine: one attempt, ending with exactly one final event.
   int Run();
@@ -67,11 +67,11 @@ class SocketDownLoad : public StreamWorker {
   // client is guarded by clientLock_, which Stop, Delete and TimeOut take
   // around their close of it.
   void PublishStreamClient(StreamConnection* client) override;
-  int32_t TotalSize() const override { return totalSize; }
-  void SetTotalSize(int32_t bytes) override { totalSize = bytes; }
-  int32_t Downloaded() const override { return downloaded; }
-  void SetDownloaded(int32_t bytes) override { downloaded = bytes; }
-  void SetSpeed(int32_t bytesPerSecond) override { speed = bytesPerSecond; }
+  int64_t TotalSize() const override { return totalSize; }
+  void SetTotalSize(int64_t bytes) override { totalSize = bytes; }
+  int64_t Downloaded() const override { return downloaded; }
+  void SetDownloaded(int64_t bytes) override { downloaded = bytes; }
+  void SetSpeed(int64_t bytesPerSecond) override { speed = bytesPerSecond; }
   void SetElapsed(int32_t seconds) override { elapsed = seconds; }
   uint32_t StartTick() const override { return startTick; }
   void SetStartTick(uint32_t tick) override { startTick = tick; }
@@ -105,11 +105,11 @@ class SocketDownLoad : public StreamWorker {
   std::atomic<int32_t> certificateRejected{0};
 
   // Live counters, written by the worker and read once a second by the view.
-  std::atomic<int32_t> totalSize{0};
+  std::atomic<int64_t> totalSize{0};
   std::atomic<int32_t> elapsed{0};       // whole seconds of the receive loop
-  std::atomic<int32_t> downloaded{0};    // bytes in the temporary file
-  std::atomic<int32_t> watchdogMark{-2}; // the runner's watchdog only
-  std::atomic<int32_t> speed{0};         // bytes per second
+  std::atomic<int64_t> downloaded{0};    // bytes in the temporary file
+  std::atomic<int64_t> watchdogMark{-2}; // the runner's watchdog only
+  std::atomic<int64_t> speed{0};         // bytes per second
   std::atomic<uint32_t> startTick{0};    // ms tick of the loop start; 0 = not started
   std::atomic<int32_t> streamTimeLeft{0};
   std::atomic<int32_t> tunnelTimeLeft{0};

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/byte_count.h"
 #include "core/stream_worker.h"
 #include "core/task_event_codes.h"
 #include "platform/tick_count.h"
@@ -233,9 +234,9 @@ double CRTMPDownload::MetadataSeconds(double seconds) {
   return seconds < kMax ? seconds : kMax;
 }
 
-int32_t CRTMPDownload::MetadataBytes(double bytes) {
+int64_t CRTMPDownload::MetadataBytes(double bytes) {
   if (!(bytes > 0)) return 0;
-  return bytes < double(INT32_MAX) ? int32_t(bytes) : INT32_MAX;
+  return bytes < double(kMaxByteCount) ? int64_t(bytes) : kMaxByteCount;
 }
 
 void CRTMPDownload::ProgressUpdate(bool tunnelled) {
@@ -246,9 +247,9 @@ void CRTMPDownload::ProgressUpdate(bool tunnelled) {
 void CRTMPDownload::UpdateCounters(bool tunnelled) {
   const uint32_t now = platform::TickCountMs();
   const uint32_t since = now - lastUpdateTick_;
-  if (since > 0) worker->SetSpeed(int32_t((byteCount_ - lastUpdateBytes_) * 1000 / since));
-  const int32_t total = worker->TotalSize();
-  worker->SetDownloaded(total > 0 ? int32_t(double(total) * percent / 100) : int32_t(byteCount_));
+  if (since > 0) worker->SetSpeed((byteCount_ - lastUpdateBytes_) * 1000 / since);
+  const int64_t total = worker->TotalSize();
+  worker->SetDownloaded(total > 0 ? int64_t(double(total) * percent / 100) : byteCount_);
   const int32_t elapsed = int32_t((now - worker->StartTick()) / 1000);
   worker->SetElapsed(elapsed);
   if (total == 0) {

@@ -84,7 +84,7 @@ class CRTMPDownload {
   // Duration and size from the server's metadata, as the counters can hold
   // them: not finite or not above 0 gives 0, too large the largest value.
   static double MetadataSeconds(double seconds);
-  static int32_t MetadataBytes(double bytes);
+  static int64_t MetadataBytes(double bytes);
 
   // The file.
   FILE* file = nullptr;

@@ -65,10 +65,10 @@ void TaskListModel::RefreshRunning(DataModel& model, const WorkerLookup& workerO
 
     SetPicture(row, kPictureDownloading);
     SetCell(row, 0, t.FileName);
-    SetCell(row, 1, t.FileBytes == 0 ? std::string("?") : FormatSize(static_cast<uint32_t>(t.FileBytes)));
+    SetCell(row, 1, SizeOrUnknown(t.FileBytes));
 
-    const int32_t speed = w->speed;
-    std::string speedText = FormatSpeed(static_cast<uint32_t>(speed));
+    const int64_t speed = w->speed;
+    std::string speedText = FormatSpeed(speed > 0 ? static_cast<uint64_t>(speed) : 0);
     SetCell(row, 4, speedText);
     t.SpeedText = speedText;
 
@@ -110,7 +110,7 @@ void TaskListModel::RefreshRunning(DataModel& model, const WorkerLookup& workerO
     SetCell(row, 3, progress);
     t.Progress = progress;
 
-    SetCell(row, 2, FormatSize(static_cast<uint32_t>(t.DownBytes)));
+    SetCell(row, 2, SizeText(t.DownBytes));
     SetCell(row, 7, t.StatusText);
     SetCell(row, 8, t.URL);
   }

@@ -12,10 +12,6 @@ constexpr int kCmdStart = 32775, kCmdStop = 32776, kCmdStartAll = 32777, kCmdSto
               kCmdDownloadAgain = 32779, kCmdDelete = 32780, kCmdOpenFolder = 32781, kCmdOpenFile = 32782,
               kCmdCopyUrl = 32783, kCmdProperties = 32784, kCmdRestore = 32854;
 
-std::string SizeOrUnknown(int32_t bytes) {
-  return bytes == 0 ? std::string("?") : FormatSize(static_cast<uint32_t>(bytes));
-}
-
 bool Any(const std::vector<int32_t>& statuses, std::initializer_list<int32_t> wanted) {
   return std::any_of(statuses.begin(), statuses.end(), [&](int32_t s) {
     return std::find(wanted.begin(), wanted.end(), s) != wanted.end();
@@ -92,12 +88,16 @@ int PictureOfStatus(int32_t status) {
   }
 }
 
+std::string SizeText(int64_t bytes) { return FormatSize(bytes > 0 ? static_cast<uint64_t>(bytes) : 0); }
+
+std::string SizeOrUnknown(int64_t bytes) { return bytes == 0 ? std::string("?") : SizeText(bytes); }
+
 RowCells CellsOf(const DataRecord& t, int category) {
   RowCells c;
   c[0] = t.FileName;
   switch (category) {
     case kCategoryCompleted:
-      c[1] = FormatSize(static_cast<uint32_t>(t.FileBytes));
+      c[1] = SizeText(t.FileBytes);
       if (t.Width != 0 && t.Height != 0) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%d x %d", t.Width, t.Height);
@@ -112,7 +112,7 @@ RowCells CellsOf(const DataRecord& t, int category) {
     case kCategoryDeleted:
     default:
       c[1] = SizeOrUnknown(t.FileBytes);
-      c[2] = FormatSize(static_cast<uint32_t>(t.DownBytes));
+      c[2] = SizeText(t.DownBytes);
       c[3] = t.Progress;
       if (category == kCategoryDeleted) {
         c[4] = t.URL;

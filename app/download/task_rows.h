@@ -43,6 +43,11 @@ bool StatusInCategory(int32_t status, int category);
 int CategoryForShowTask(int32_t status);
 int PictureOfStatus(int32_t status);
 
+// A size cell: FormatSize of the count (a negative one, only ever read from
+// a damaged file, as 0); SizeOrUnknown gives "?" for 0.
+std::string SizeText(int64_t bytes);
+std::string SizeOrUnknown(int64_t bytes);
+
 // Cell texts of a task in a list of that category.
 RowCells CellsOf(const DataRecord& task, int category);
 

@@ -372,8 +372,8 @@ void TaskRunner::WatchdogTick() {
     // A worker the user stopped or deleted is ending already; a time-out
     // would turn that into a failure and a retry.
     if (w.cancelFlag || w.deleteFlag) continue;
-    int32_t mark = w.watchdogMark.load();
-    int32_t downloaded = w.downloaded.load();
+    int64_t mark = w.watchdogMark.load();
+    int64_t downloaded = w.downloaded.load();
     if (mark < -1)
       w.watchdogMark = mark + 1;  // the first tick is a grace tick
     else if (mark == downloaded)

@@ -548,7 +548,7 @@ void CMainFrame::PerSecondTick() {
 
 void CMainFrame::UpdateStatus() {
   RunningSummary running = model_.RunningTotals();
-  const QString speed = QString::fromStdString(FormatSpeed(static_cast<uint32_t>(running.speed)));
+  const QString speed = QString::fromStdString(FormatSpeed(static_cast<uint64_t>(running.speed)));
   statusPanes_[3]->setText(QStringLiteral("Downloading : %1").arg(running.count));
   statusPanes_[4]->setText(speed);
   if (tray_) {

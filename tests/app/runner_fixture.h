@@ -222,7 +222,7 @@ class RunnerTest : public ::testing::Test {
     return clock.DeliverUntil([&] { return runner->FindWorker(t) == nullptr && Task(t).DownStatus == status; });
   }
   // Delivers worker events until the task's worker has more than `bytes`.
-  bool ReceivesMoreThan(int32_t t, int32_t bytes) {
+  bool ReceivesMoreThan(int32_t t, int64_t bytes) {
     return clock.DeliverUntil([&] {
       SocketDownLoad* w = runner->FindWorker(t);
       return w && w->downloaded.load() > bytes;

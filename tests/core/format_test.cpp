@@ -6,7 +6,7 @@ namespace {
 
 TEST(FormatSize, UnitsAndTruncatedHundredths) {
   struct Case {
-    uint32_t n;
+    uint64_t n;
     const char* text;
   } cases[] = {
       {0, "0 Byte"},
@@ -19,7 +19,12 @@ TEST(FormatSize, UnitsAndTruncatedHundredths) {
       {1000u * 1048576 - 1, "999.99 MB"},
       {1000u * 1048576, "0.97 GB"},
       {3221225472u, "3.00 GB"},
-      {4294967295u, "3.99 GB"},             // largest count: hundredths truncated
+      {4294967295u, "3.99 GB"},             // hundredths truncated
+      {2147483647u, "1.99 GB"},
+      {2147483648u, "2.00 GB"},
+      {4294967297u, "4.00 GB"},             // past 32 bits
+      {4831838208u, "4.50 GB"},
+      {1100ull << 30, "1100.00 GB"},        // no larger unit
   };
   for (const Case& c : cases) EXPECT_EQ(FormatSize(c.n), c.text) << c.n;
 }

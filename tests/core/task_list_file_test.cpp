@@ -7,6 +7,7 @@
 #include <climits>
 #include <random>
 
+#include "core/byte_count.h"
 #include "core/xml_file.h"
 #include "platform/atomic_file_writer.h"
 #include "platform/file_system.h"
@@ -193,6 +194,50 @@ TEST_F(TaskListFileTest, WritesTheExactLayout) {
                         TaskXml(values("6", "6"), "Task-1") + "</Tasks>");
 }
 
+// Sizes are written in decimal as before, so a file from a program with
+// 32-bit sizes reads as it always did, and sizes past 32 bits come back whole.
+TEST_F(TaskListFileTest, SizesPastThirtyTwoBitsSurviveSaveAndLoad) {
+  const int64_t sizes[] = {INT32_MAX, int64_t{1} << 31, (int64_t{1} << 32) + 1, int64_t{4608} << 20};
+  DataModel model;
+  for (int64_t size : sizes) {
+    DataRecord r = FullRecord(1);
+    r.TaskIndex = static_cast<int32_t>(model.tasks.size() + 1);  // as loading numbers them
+    r.FileBytes = size;
+    r.DownBytes = size - 1;
+    model.tasks.push_back(r);
+  }
+  ASSERT_TRUE(SaveTaskList(model, box_.dir()));
+  const std::string file = File();
+  EXPECT_NE(file.find("<FileBytes>4831838208</FileBytes><DownBytes>4831838207</DownBytes>"), std::string::npos);
+
+  DataModel loaded = Load(false, static_cast<int>(std::size(sizes)));
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    SCOPED_TRACE(sizes[i]);
+    EXPECT_EQ(loaded.tasks[i].FileBytes, sizes[i]);
+    EXPECT_EQ(loaded.tasks[i].DownBytes, sizes[i] - 1);
+  }
+  ASSERT_TRUE(SaveTaskList(loaded, box_.dir()));
+  EXPECT_EQ(File(), file);
+}
+
+TEST_F(TaskListFileTest, AFileWithThirtyTwoBitSizesLoadsAndSavesUnchanged) {
+  // As the program wrote it when sizes were 32-bit: the extremes it could hold.
+  std::vector<std::string> a = SimpleValues("1", "7");
+  a[9] = "2147483647";
+  a[10] = "2147483000";
+  std::vector<std::string> b = SimpleValues("2", "8");
+  b[9] = "-1";  // a damaged count is kept as it is
+  b[10] = "0";
+  const std::string old = std::string(kHead) + "<Tasks>" + TaskXml(a, "Task-0") + TaskXml(b, "Task-1") + "</Tasks>";
+  WriteFile(old);
+  DataModel m = Load(false, 2);
+  EXPECT_EQ(m.tasks[0].FileBytes, INT32_MAX);
+  EXPECT_EQ(m.tasks[0].DownBytes, 2147483000);
+  EXPECT_EQ(m.tasks[1].FileBytes, -1);
+  ASSERT_TRUE(SaveTaskList(m, box_.dir()));
+  EXPECT_EQ(File(), old);
+}
+
 TEST_F(TaskListFileTest, EmptyModelWritesAnEmptyRootAndLoadsAsEmpty) {
   ASSERT_TRUE(SaveTaskList(DataModel(), box_.dir()));
   EXPECT_EQ(File(), std::string(kHead) + "<Tasks></Tasks>");
@@ -241,12 +286,13 @@ TEST_F(TaskListFileTest, StatusOnLoadDependsOnResumeTask) {
 TEST_F(TaskListFileTest, ReadsByPositionWithTheDecimalRuleTrimmingAndLoadTime) {
   struct Case {
     std::string file_bytes;  // the FileBytes text
-    int32_t expected;
+    int64_t expected;
   };
   const Case numbers[] = {
       {"42", 42},        {"  42abc", 42},      {"\t\n-7", -7},    {"+5", 5},
       {"abc", 0},        {"", 0},              {"- 3", 0},        {"0x10", 0},
-      {"99999999999", INT32_MAX},              {"-99999999999", INT32_MIN},
+      {"99999999999", 99999999999},            {"-99999999999", -99999999999},
+      {"99999999999999999999", kMaxByteCount}, {"-99999999999999999999", -kMaxByteCount - 1},
       {"3.9", 3},
   };
   std::string xml = std::string(kHead) + "\n<Tasks>\n";
@@ -266,6 +312,16 @@ TEST_F(TaskListFileTest, ReadsByPositionWithTheDecimalRuleTrimmingAndLoadTime) {
     EXPECT_EQ(m.tasks[i].TaskIndex, static_cast<int32_t>(i + 1));
   }
   EXPECT_EQ(m.LastSortIndex, static_cast<int32_t>(std::size(numbers) - 1));
+
+  // The other numbers stay 32-bit and saturate there.
+  std::vector<std::string> wide = SimpleValues("1", "99999999999");
+  wide[12] = "99999999999";
+  wide[13] = "-99999999999";
+  WriteFile(std::string(kHead) + "<Tasks>" + TaskXml(wide) + "</Tasks>");
+  m = Load(false, 1);
+  EXPECT_EQ(m.tasks[0].Width, INT32_MAX);
+  EXPECT_EQ(m.tasks[0].Height, INT32_MIN);
+  EXPECT_EQ(m.tasks[0].SortIndex, INT32_MAX);
 
   // Texts: URL and Referer trimmed, the rest as they are; empty times become the load time.
   std::vector<std::string> v = SimpleValues("7", "3");

@@ -86,6 +86,29 @@ TEST(TaskRows, CompletedTaskWithoutMediaInformation) {
   EXPECT_EQ(CellsOf(t, kCategoryCompleted)[2], "640 x 360");
 }
 
+TEST(TaskRows, SizeCellsPastThirtyTwoBits) {
+  struct Case {
+    int64_t bytes;
+    const char* text;
+  } cases[] = {
+      {INT32_MAX, "1.99 GB"},
+      {int64_t{1} << 31, "2.00 GB"},
+      {(int64_t{1} << 32) + 1, "4.00 GB"},
+      {int64_t{4608} << 20, "4.50 GB"},
+      {-1, "0 Byte"},  // only a damaged file holds one
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    DataRecord t;
+    t.FileBytes = c.bytes;
+    t.DownBytes = c.bytes;
+    EXPECT_EQ(CellsOf(t, kCategoryAll)[1], c.text);
+    EXPECT_EQ(CellsOf(t, kCategoryAll)[2], c.text);
+    EXPECT_EQ(CellsOf(t, kCategoryDeleted)[2], c.text);
+    EXPECT_EQ(CellsOf(t, kCategoryCompleted)[1], c.text);
+  }
+}
+
 TEST(TaskRows, StatusPictures) {
   const std::pair<int32_t, int> cases[] = {{Failed, 0}, {DeletedFailed, 0}, {Downloading, 1}, {Retrying, 1},
                                            {Paused, 2}, {DeletedPaused, 2}, {Completed, 3},

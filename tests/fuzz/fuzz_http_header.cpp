@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "core/byte_count.h"
 #include "http/response_fields.h"
 #include "http/sh_download.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -34,7 +35,7 @@ void LookUp(shDownLoad& c, const char* name, int capacity) {
   if (c.FindField(name, buffer.get(), capacity)) {
     if (std::strlen(buffer.get()) > static_cast<size_t>(capacity)) std::abort();
     int64_t length = 0;
-    if (ParseContentLength(buffer.get(), &length) && (length < 0 || length > INT32_MAX)) std::abort();
+    if (ParseContentLength(buffer.get(), &length) && (length < 0 || length > kMaxByteCount)) std::abort();
   }
   std::string value;
   if (c.FindFullHeaderField(name, &value)) {

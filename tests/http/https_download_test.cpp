@@ -77,7 +77,7 @@ TEST_F(HttpsTest, DownloadsByHostName) {
   EXPECT_TRUE(Contains(a.summary, "0 0 Connecting localhost:" + std::to_string(nginx_.port()) + "..."));
   ASSERT_FALSE(a.header.empty());
   EXPECT_EQ(a.header.front(), "HTTP/1.1 200 OK\r\n");
-  EXPECT_EQ(a.total, static_cast<int32_t>(kSize));
+  EXPECT_EQ(a.total, static_cast<int64_t>(kSize));
   EXPECT_TRUE(TempContent() == source_);
 }
 
@@ -207,7 +207,7 @@ TEST_F(RedirectTest, ChainsEndInTheFile) {
     SCOPED_TRACE(c.what);
     platform::DeleteFile(temp());
     if (c.partial) testsupport::WriteWholeFile(temp(), source_.substr(0, c.partial));
-    Attempt a = RunAttempt(c.url, temp(), c.partial ? static_cast<int32_t>(kSize) : 0);
+    Attempt a = RunAttempt(c.url, temp(), c.partial ? static_cast<int64_t>(kSize) : 0);
     EXPECT_EQ(a.last, TE_COMPLETED);
     EXPECT_EQ(Redirects(a), c.hops);
     ASSERT_EQ(a.request.size(), c.hops.size() + 1);
@@ -238,7 +238,7 @@ TEST_F(RedirectTest, LoopsAndDowngradesFail) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     WritePartial();
-    Attempt a = RunAttempt(c.url, temp(), static_cast<int32_t>(kSize));
+    Attempt a = RunAttempt(c.url, temp(), static_cast<int64_t>(kSize));
     EXPECT_EQ(a.last, TE_BAD_RESPONSE);
     EXPECT_EQ(Redirects(a).size(), c.hops);
     ASSERT_FALSE(a.summary.empty());

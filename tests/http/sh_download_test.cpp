@@ -2,6 +2,8 @@
 
 #include "http/response_fields.h"
 
+#include "core/byte_count.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -296,7 +298,9 @@ TEST(ResponseFields, ContentLengthAndRange) {
     int64_t value;
   } lengths[] = {
       {" 1234", true, 1234}, {"0", true, 0}, {"\t12abc", true, 12}, {"", false, 0}, {" -5", false, 0},
-      {"2147483647", true, 2147483647}, {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+      {"2147483647", true, 2147483647}, {"2147483648", true, 2147483648}, {"4294967297", true, 4294967297},
+      {"4831838208", true, 4831838208}, {"9007199254740992", true, kMaxByteCount},
+      {"9007199254740993", false, 0}, {"99999999999999999999", false, 0},
   };
   for (const auto& k : lengths) {
     SCOPED_TRACE(k.text);
@@ -320,7 +324,10 @@ TEST(ResponseFields, ContentLengthAndRange) {
       {"bytes 0-99", false, 0, 0, 0},
       {"bytes -99/100", false, 0, 0, 0},
       {"items 0-1/2", false, 0, 0, 0},
-      {"bytes 0-2147483648/2147483649", false, 0, 0, 0},
+      {"bytes 0-2147483646/2147483647", true, 0, 2147483646, 2147483647},
+      {"bytes 0-2147483648/2147483649", true, 0, 2147483648, 2147483649},
+      {"bytes 4294967297-4831838207/4831838208", true, 4294967297, 4831838207, 4831838208},
+      {"bytes 0-9/9007199254740993", false, 0, 0, 0},
       {"", false, 0, 0, 0},
   };
   for (const auto& k : ranges) {

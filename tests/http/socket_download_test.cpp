@@ -1,9 +1,12 @@
 #include "http/socket_download.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -105,21 +108,63 @@ TEST_F(WorkerTest, FreshDownloadFromNginx) {
                       "Content-Length: " + std::to_string(kSize) + "\r\n"),
             a.header.end());
   for (int32_t index : a.indexes) EXPECT_EQ(index, 7);
-  EXPECT_EQ(a.total, static_cast<int32_t>(kSize));
-  EXPECT_EQ(a.downloaded, static_cast<int32_t>(kSize));
+  EXPECT_EQ(a.total, static_cast<int64_t>(kSize));
+  EXPECT_EQ(a.downloaded, static_cast<int64_t>(kSize));
   EXPECT_TRUE(TempContent() == source_);
 }
 
 TEST_F(WorkerTest, ResumesFromThePartialFileWithARange) {
   StartNginx();
   WritePartial(1000);
-  Attempt a = RunAttempt(nginx_.Url("/clip.bin"), temp(), static_cast<int32_t>(kSize));
+  Attempt a = RunAttempt(nginx_.Url("/clip.bin"), temp(), static_cast<int64_t>(kSize));
   EXPECT_EQ(a.summary, Connected(nginx_.port()) + kReceiving + kCompleted);
   ASSERT_EQ(a.request.size(), 1u);
   EXPECT_NE(a.request[0].find("Connection: close\r\nRange: bytes=1000-\r\n\r\n"), std::string::npos);
   EXPECT_EQ(a.header.front(), "HTTP/1.1 206 Partial Content\r\n");
-  EXPECT_EQ(a.total, static_cast<int32_t>(kSize));
+  EXPECT_EQ(a.total, static_cast<int64_t>(kSize));
   EXPECT_TRUE(TempContent() == source_);
+}
+
+// Sizes and ranges past 32 bits, on sparse files: next to nothing is written.
+TEST_F(WorkerTest, ResumesPastFourGibibytes) {
+  StartNginx();
+  const int64_t size = (int64_t{1} << 32) + 1000;
+  const std::string tail = testsupport::RandomBytes(1000, 4);
+  const std::string huge = box_.path("www/huge.bin");
+  testsupport::WriteWholeFile(huge, "");
+  ASSERT_EQ(::truncate(huge.c_str(), size - 1000), 0);
+  {
+    std::ofstream out(huge, std::ios::binary | std::ios::app);
+    out << tail;
+  }
+  ASSERT_EQ(platform::FileSize(huge), size);
+
+  // Resumed from beyond 4 GiB, it ends with the exact size and the tail.
+  testsupport::WriteWholeFile(temp(), "");
+  ASSERT_EQ(::truncate(temp().c_str(), size - 990), 0);
+  Attempt a = RunAttempt(nginx_.Url("/huge.bin"), temp(), size);
+  EXPECT_EQ(a.summary, Connected(nginx_.port()) + kReceiving + kCompleted);
+  ASSERT_EQ(a.request.size(), 1u);
+  EXPECT_NE(a.request[0].find("Range: bytes=4294967306-\r\n"), std::string::npos);
+  EXPECT_EQ(a.total, size);
+  EXPECT_EQ(a.downloaded, size);
+  EXPECT_EQ(platform::FileSize(temp()), size);
+  std::ifstream in(temp(), std::ios::binary);
+  in.seekg(size - 990);
+  std::string got(990, '\0');
+  in.read(got.data(), 990);
+  EXPECT_TRUE(got == tail.substr(10));
+
+  // A rest of more than 2 GiB is a size like any other.
+  ASSERT_EQ(::truncate(temp().c_str(), 10), 0);
+  SocketDownLoad worker;
+  a = RunAttemptWith(worker, nginx_.Url("/huge.bin"), temp(), 0, {}, [](SocketDownLoad& w) {
+    ASSERT_TRUE(testsupport::WaitForBytes(w, 100000));
+    w.Stop();
+  });
+  EXPECT_EQ(a.total, size);
+  EXPECT_EQ(a.summary.back(), "TE_CANCELED");
+  EXPECT_EQ(std::count(a.summary.begin(), a.summary.end(), "TE_SIZE_KNOWN"), 1);
 }
 
 TEST_F(WorkerTest, UrlWithoutSchemeIsTriedWithHttp) {
@@ -279,8 +324,8 @@ TEST_F(WorkerTest, BodiesWithoutALengthCutThenRestarted) {
 
     Attempt again = RunAttempt(FaultUrl(mode), temp(), cut.total);
     EXPECT_EQ(again.summary, Connected(faultPort_) + Lines{kUnknownRestart} + kReceiving + kCompleted);
-    EXPECT_EQ(again.total, static_cast<int32_t>(kSize));
-    EXPECT_EQ(again.downloaded, static_cast<int32_t>(kSize));
+    EXPECT_EQ(again.total, static_cast<int64_t>(kSize));
+    EXPECT_EQ(again.downloaded, static_cast<int64_t>(kSize));
     EXPECT_TRUE(TempContent() == source_);
   }
 }
@@ -418,7 +463,7 @@ TEST_F(WorkerTest, CountersOfASlowDownload) {
   EXPECT_GE(a.elapsed, 1);
   EXPECT_LE(a.elapsed, took.count());
   EXPECT_GT(a.speed, 0);
-  EXPECT_LE(a.speed, static_cast<int32_t>(kSize));
+  EXPECT_LE(a.speed, static_cast<int64_t>(kSize));
 }
 
 TEST_F(WorkerTest, ServerKilledHalfWayThenResumed) {
@@ -433,7 +478,7 @@ TEST_F(WorkerTest, ServerKilledHalfWayThenResumed) {
   EXPECT_GE(part.size(), kSize / 2);
   ASSERT_LT(part.size(), kSize);
   EXPECT_TRUE(part == source_.substr(0, part.size()));
-  EXPECT_EQ(first.downloaded, static_cast<int32_t>(part.size()));
+  EXPECT_EQ(first.downloaded, static_cast<int64_t>(part.size()));
 
   ASSERT_TRUE(nginx_.Restart());
   Attempt second = RunAttempt(nginx_.Url("/clip.bin"), temp(), first.total);

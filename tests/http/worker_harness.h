@@ -74,16 +74,16 @@ struct Attempt {
   std::vector<std::string> header;   // response header lines logged
   std::vector<int32_t> indexes;      // TaskIndex of every event
   int32_t last = 0;
-  int32_t total = 0;
-  int32_t downloaded = 0;
-  int32_t speed = 0;
+  int64_t total = 0;
+  int64_t downloaded = 0;
+  int64_t speed = 0;
   int32_t elapsed = 0;
 };
 
 // One attempt of `worker` for `url` into `tempPath`. `during`, when given,
 // runs on this thread while the worker runs on its own.
 inline Attempt RunAttemptWith(SocketDownLoad& worker, const std::string& url, const std::string& tempPath,
-                              int32_t fileBytes, TaskRequest request = {},
+                              int64_t fileBytes, TaskRequest request = {},
                               const std::function<void(SocketDownLoad&)>& during = {}) {
   EventRecorder recorder(&worker);
   worker.Attach(&recorder);
@@ -112,7 +112,7 @@ inline Attempt RunAttemptWith(SocketDownLoad& worker, const std::string& url, co
   return a;
 }
 
-inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, int32_t fileBytes,
+inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, int64_t fileBytes,
                           TaskRequest request = {},
                           const std::function<void(SocketDownLoad&)>& during = {}) {
   SocketDownLoad worker;
@@ -120,7 +120,7 @@ inline Attempt RunAttempt(const std::string& url, const std::string& tempPath, i
 }
 
 // Waits until the worker has at least `bytes` (or gives up after a while).
-inline bool WaitForBytes(const SocketDownLoad& worker, int32_t bytes) {
+inline bool WaitForBytes(const SocketDownLoad& worker, int64_t bytes) {
   for (int i = 0; i < 3000; ++i) {
     if (worker.downloaded >= bytes) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/byte_count.h"
 #include "core/task_event_codes.h"
 #include "platform/tick_count.h"
 #include "rtmp/rtmp.h"
@@ -261,31 +262,33 @@ TEST_F(RtmpAttempt, AudioOnlyRecordingStoppedPartWayContinues) {
 
 // Duration and size from the server's metadata are clamped to what the
 // counters hold; before, a long duration made the buffer time negative and a
-// size over 2 GiB a negative total.
+// size over 2 GiB a negative total. Sizes past 4 GiB are kept whole.
 TEST_F(RtmpAttempt, MetadataNumbersOutOfRangeAreClamped) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   struct Case {
     const char* name;
     double duration, filesize;
-    int32_t bufferTime, totalSize;
+    int32_t bufferTime;
+    int64_t totalSize;
   };
   const int32_t longest = (INT32_MAX - 5000) / 1000 * 1000 + 5000;
   const Case cases[] = {
       {"ordinary", 100, 5000, 36000000, 5000},
-      {"ten years, 5 GB", 10 * 365 * 86400.0, 5e9, longest, INT32_MAX},
-      {"infinite", inf, inf, longest, INT32_MAX},
+      {"ten years, 5 GB", 10 * 365 * 86400.0, 5e9, longest, 5000000000},
+      {"infinite", inf, inf, longest, kMaxByteCount},
+      {"past the largest count", 100, 1e300, 36000000, kMaxByteCount},
       {"not a number", nan, nan, 36000000, 0},
       {"negative", -60, -1, 36000000, 0},
   };
   // The first total size set is the one from the metadata (completion then
   // sets it to what was downloaded).
   struct SizeWatch : testsupport::FakeStreamWorker {
-    void SetTotalSize(int32_t v) override {
+    void SetTotalSize(int64_t v) override {
       sizes.push_back(v);
       FakeStreamWorker::SetTotalSize(v);
     }
-    std::vector<int32_t> sizes;
+    std::vector<int64_t> sizes;
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

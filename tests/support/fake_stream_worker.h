@@ -55,11 +55,11 @@ class FakeStreamWorker : public StreamWorker {
     return client_ != nullptr;
   }
 
-  int32_t TotalSize() const override { return totalSize; }
-  void SetTotalSize(int32_t v) override { totalSize = v; }
-  int32_t Downloaded() const override { return downloaded; }
-  void SetDownloaded(int32_t v) override { downloaded = v; }
-  void SetSpeed(int32_t v) override { speed = v; }
+  int64_t TotalSize() const override { return totalSize; }
+  void SetTotalSize(int64_t v) override { totalSize = v; }
+  int64_t Downloaded() const override { return downloaded; }
+  void SetDownloaded(int64_t v) override { downloaded = v; }
+  void SetSpeed(int64_t v) override { speed = v; }
   void SetElapsed(int32_t v) override { elapsed = v; }
   uint32_t StartTick() const override { return startTick; }
   void SetStartTick(uint32_t v) override { startTick = v; }
@@ -86,7 +86,8 @@ class FakeStreamWorker : public StreamWorker {
   }
 
   std::atomic<int32_t> cancelFlag{0};
-  std::atomic<int32_t> totalSize{0}, downloaded{0}, speed{0}, elapsed{0}, timeLeft{0};
+  std::atomic<int64_t> totalSize{0}, downloaded{0}, speed{0};
+  std::atomic<int32_t> elapsed{0}, timeLeft{0};
   std::atomic<uint32_t> startTick{0};
   std::atomic<int> published{0};
   std::atomic<int> aborts{0};

@@ -16,11 +16,12 @@ std::string ProgressText(const ProgressState& p, int width) {
   char percent[16];
   std::snprintf(percent, sizeof percent, "%6.2f%%", fraction * 100.0);
   out += percent;
-  out += "  " + FormatSize(static_cast<uint32_t>(p.downloaded));
-  out += " / " + (p.total > 0 ? FormatSize(static_cast<uint32_t>(p.total)) : std::string("?"));
-  out += "  " + FormatSpeed(static_cast<uint32_t>(p.speed));
+  auto count = [](int64_t n) { return static_cast<uint64_t>(n > 0 ? n : 0); };
+  out += "  " + FormatSize(count(p.downloaded));
+  out += " / " + (p.total > 0 ? FormatSize(count(p.total)) : std::string("?"));
+  out += "  " + FormatSpeed(count(p.speed));
   if (p.total > 0 && p.speed > 0)
-    out += "  " + FormatSeconds((static_cast<int64_t>(p.total) - p.downloaded) / p.speed) + " left";
+    out += "  " + FormatSeconds((p.total - p.downloaded) / p.speed) + " left";
   else
     out += "  ??:??:?? left";
   return out;

@@ -5,9 +5,9 @@
 #include <string>
 
 struct ProgressState {
-  int32_t total = 0;       // 0 while unknown
-  int32_t downloaded = 0;
-  int32_t speed = 0;       // bytes per second
+  int64_t total = 0;       // 0 while unknown
+  int64_t downloaded = 0;
+  int64_t speed = 0;       // bytes per second
 };
 
 // "[#####     ]  45.20%  1.50 MB / 3.00 MB  120.00 KB/s  00:00:12 left"
