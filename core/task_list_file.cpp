@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -172,28 +173,45 @@ void KeepUnreadCopy(const std::string& path, const std::string& copy) {
   if (writer.Begin(copy) && writer.Write(bytes.data(), bytes.size())) writer.Commit();
 }
 
+// Appends one task element and its values, in file order, to a fresh document.
 class TaskWriter {
  public:
-  TaskWriter(CXMLFile& xml, int index) : xml_(xml), path_("Task-" + std::to_string(index)) {}
-
-  void Text(const char* name, const std::string& value) {
-    std::string v = CXMLFile::ToXmlText(value);
-    CutValue(v);
-    ok_ = xml_.SetValue(path_, name, v) && ok_;
+  TaskWriter(CXMLFile& xml, int index) : xml_(xml) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Task-%d", index);
+    task_ = xml_.AppendElement({}, name);
+    ok_ = !task_.empty();
   }
+
+  void Text(const char* name, const std::string& value) { Append(name, value); }
   void Path(const char* name, const std::string& value) {
-    Text(name, value);
+    pugi::xml_node element = Append(name, value);
+    if (!element) return;
     std::string raw = value;
     CutValue(raw);
-    if (NeedsRawBytes(raw))
-      ok_ = xml_.SetAttribute(path_, name, kRawBytesAttribute, ToHex(raw)) && ok_;
+    if (!NeedsRawBytes(raw)) return;
+    pugi::xml_attribute bytes = element.append_attribute(kRawBytesAttribute);
+    ok_ = bytes && bytes.set_value(ToHex(raw).c_str()) && ok_;
   }
-  void Number(const char* name, int64_t value) { ok_ = xml_.SetValue(path_, name, value) && ok_; }
+  void Number(const char* name, int64_t value) {
+    char text[24];
+    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+    Append(name, std::string_view(text, static_cast<size_t>(n)));
+  }
   bool ok() const { return ok_; }
 
  private:
+  pugi::xml_node Append(const char* name, std::string_view value) {
+    if (!ok_) return {};
+    std::string text = CXMLFile::ToXmlText(value);
+    CutValue(text);
+    pugi::xml_node element = xml_.AppendValue(task_, name, text);
+    ok_ = !element.empty();
+    return element;
+  }
+
   CXMLFile& xml_;
-  std::string path_;
+  pugi::xml_node task_;
   bool ok_ = true;
 };
 

@@ -178,6 +178,23 @@ bool CXMLFile::SetValue(const std::string& element_path, const std::string& name
   return pcdata && pcdata.set_value(value.data(), value.size());
 }
 
+pugi::xml_node CXMLFile::AppendElement(pugi::xml_node parent, const char* name) {
+  if (!parent) parent = Root();
+  if (!parent) return {};
+  // Elements added here are unknown to SetValue's index: drop it.
+  if (!index_.empty()) index_.clear();
+  return parent.append_child(name);
+}
+
+pugi::xml_node CXMLFile::AppendValue(pugi::xml_node parent, const char* name, std::string_view text) {
+  pugi::xml_node node = AppendElement(parent, name);
+  if (!node) return {};
+  const std::string value = ToXmlText(text);
+  if (value.empty()) return node;
+  pugi::xml_node pcdata = node.append_child(pugi::node_pcdata);
+  return pcdata && pcdata.set_value(value.data(), value.size()) ? node : pugi::xml_node();
+}
+
 bool CXMLFile::SetAttribute(const std::string& element_path, const std::string& name,
                             const char* attribute, std::string_view value) {
   pugi::xml_node node = FindOrCreate(element_path, name);

@@ -43,6 +43,13 @@ class CXMLFile {
   bool SetAttribute(const std::string& element_path, const std::string& name,
                     const char* attribute, std::string_view value);
 
+  // Appends an element `name` below `parent` (the root when `parent` is
+  // empty) without looking for one of that name first: a fresh document is
+  // built in order this way in linear time. Empty on failure.
+  pugi::xml_node AppendElement(pugi::xml_node parent, const char* name);
+  // The same with `text` as the element's value (made XML text as SetValue does).
+  pugi::xml_node AppendValue(pugi::xml_node parent, const char* name, std::string_view text);
+
   // Writes the document to `path` through a temporary file renamed over it,
   // so a failure leaves the old file whole.
   bool Save(const std::string& path);
