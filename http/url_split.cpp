@@ -50,8 +50,7 @@ bool SplitUrl(const std::string& url, UrlParts* parts) {
   std::string rest = url.substr(end);
   size_t hash = rest.find('#');
   if (hash != std::string::npos) rest.erase(hash);
-  if (rest.empty() || rest[0] != '/') rest.insert(0, "/");
-  p.object = rest;
+  p.object = rest.empty() || rest[0] != '/' ? "/" + rest : rest;
   *parts = p;
   return true;
 }
