@@ -49,6 +49,7 @@ struct PopupButton {
 constexpr PopupButton kDownload{117 + 32, 126 + 9};
 constexpr PopupButton kDownloadAgain{27 + 43, 126 + 9};
 constexpr PopupButton kCheck{119 + 28, 126 + 9};
+constexpr PopupButton kClose{176 + 6, 6 + 6};
 constexpr int kPopupWidth = 192, kPopupHeight = 148;
 
 class CaptureEndToEnd : public ::testing::Test {
@@ -217,6 +218,94 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   run = RunCaptureTool({http.Url("/clip.flv")});
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.output, "tamborel-capture: no running Tamborel\n");
+}
+
+// Count of trace lines that start with `word`.
+int TraceLines(const std::string& trace, const std::string& word) {
+  int n = 0;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) n += line.rfind(word, 0) == 0;
+  return n;
+}
+
+// The thumbnail lines' colour counts.
+std::vector<int> ThumbnailColours(const std::string& trace) {
+  std::vector<int> colours;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t at = line.find(" colours=");
+    if (line.rfind("thumbnail ", 0) == 0 && at != std::string::npos) colours.push_back(std::stoi(line.substr(at + 9)));
+  }
+  return colours;
+}
+
+TEST_F(CaptureEndToEnd, CapturePopupsOfferNewAddressesAndTheTasksTheyAlreadyHave) {
+  testsupport::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", home.path("runtime").c_str());
+  testsupport::Sandbox web;
+  testsupport::NginxPeer http;
+  // Long enough for the popup's preview to be playing while it is up.
+  ASSERT_TRUE(testsupport::MakeTestFlv(web.path("clip.flv"), 30, "flv", "libmp3lame"));
+  const std::string video = testsupport::ReadWholeFile(web.path("clip.flv"));
+  ASSERT_TRUE(http.Start(web.dir()));
+  ASSERT_TRUE(StartTamborel()) << testsupport::ReadWholeFile(home.path("tamborel.log"));
+  const std::string url = http.Url("/clip.flv");
+  const std::string trace = home.path("popups.trace");
+  auto capture = [&] {
+    const ToolRun run = RunCaptureTool({url});
+    ASSERT_EQ(run.code, 0) << run.output;
+  };
+
+  // A new address: its type and the address, with "Download". Captured again
+  // while its popup is up, it makes no second record and no second popup.
+  capture();
+  std::string popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) " + url));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  capture();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(TraceLines(testsupport::ReadWholeFile(trace), "offer "), 1);
+  EXPECT_EQ(x.VisibleWindows(testsupport::XDisplay::ExactTitle("(FLV) " + url)), popup + "\n");
+
+  // The preview plays the address from the server; its picture becomes the
+  // record's thumbnail, a real picture rather than a blank grab.
+  EXPECT_TRUE(WaitUntil([&] { return !ThumbnailColours(testsupport::ReadWholeFile(trace)).empty(); }, 60));
+  const std::vector<int> colours = ThumbnailColours(testsupport::ReadWholeFile(trace));
+  ASSERT_FALSE(colours.empty());
+  EXPECT_GE(colours.back(), 8) << testsupport::ReadWholeFile(trace);
+  EXPECT_NE(testsupport::ReadWholeFile(trace).find(" 74x48 "), std::string::npos);
+
+  // Closed with "X", the same address captured again is a second record.
+  ASSERT_TRUE(ClickButton(popup, kClose));
+  ASSERT_TRUE(PopupGone(popup));
+  capture();
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) " + url));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  EXPECT_NE(testsupport::ReadWholeFile(trace).find("records=2"), std::string::npos) << testsupport::ReadWholeFile(trace);
+
+  // "Download" adds the task; the popup says so and shrinks away.
+  ASSERT_TRUE(ClickButton(popup, kDownload));
+  EXPECT_TRUE(PopupShows("(FLV) The task has been added."));
+  EXPECT_TRUE(PopupGone(popup));
+  ASSERT_TRUE(WaitUntil([&] { return testsupport::ReadWholeFile(saveDir + "clip.flv") == video; }, 60));
+
+  // The task has it now: "Download again" restarts it from nothing.
+  capture();
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) The Task has existed."));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // the task has settled as completed
+  home.WriteFile("videos/clip.flv", "spoilt");
+  ASSERT_TRUE(ClickButton(popup, kDownloadAgain));
+  EXPECT_TRUE(PopupShows("(FLV) The task has been added."));
+  EXPECT_TRUE(PopupGone(popup));
+  EXPECT_TRUE(WaitUntil([&] { return testsupport::ReadWholeFile(saveDir + "clip.flv") == video; }, 60));
+
+  // "Check" acts too: with popups closed by hand only a button takes it away.
+  capture();
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) The Task has existed."));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  ASSERT_TRUE(ClickButton(popup, kCheck));
+  EXPECT_TRUE(PopupGone(popup));
+  EXPECT_EQ(SavedFiles(".flv").size(), 1u);
+  tamborel.Stop(10000);
 }
 
 }  // namespace
