@@ -13,7 +13,7 @@ bool SplitStreamTaskAddress(const std::string& url, std::string& host, std::stri
   if (!ParseRtmpUrl(url, protocol, h, port, p, a) || !h) return false;
   const int defaultPort = protocol == RTMP_PROTOCOL_RTMPT ? kRtmptRecorderPort : kRtmpRecorderPort;
   host = *h;
-  if (port != 0 && port != defaultPort) host += ":" + std::to_string(port);
+  if (port != 0 && port != defaultPort) host.append(":").append(std::to_string(port));
   playPath = p.value_or("");
   app = a.value_or("");
   return true;

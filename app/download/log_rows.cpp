@@ -1,12 +1,17 @@
 #include "app/download/log_rows.h"
 
+#include <utility>
+
 #include "core/ansi_text.h"
 
 namespace {
 
 void AddRow(std::vector<LogRow>& rows, const LogEntry& e, const std::string& text) {
   if (text.empty()) return;
-  rows.push_back(LogRow{e.icon, " " + e.time, " " + TrimBlanks(text)});
+  std::string time = " ", shown = " ";
+  time += e.time;
+  shown += TrimBlanks(text);
+  rows.push_back(LogRow{e.icon, std::move(time), std::move(shown)});
 }
 
 }  // namespace
