@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string_view>
 
 #include "core/byte_count.h"
 #include "core/xml_file.h"
 #include "platform/atomic_file_writer.h"
+#include "platform/file_stamp.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/local_time.h"
@@ -217,6 +219,25 @@ class TaskWriter {
 
 }  // namespace
 
+// The Task.dat this process last parsed or wrote, as it was then: while the
+// file keeps that stamp it is known to parse.
+static std::mutex knownGoodLock;
+static std::string knownGoodPath;
+static platform::FileStamp knownGoodStamp;
+
+static void RememberKnownGood(const std::string& path) {
+  const platform::FileStamp stamp = platform::StampOf(path);
+  std::lock_guard<std::mutex> lock(knownGoodLock);
+  knownGoodPath = path;
+  knownGoodStamp = stamp;
+}
+
+static bool IsKnownGood(const std::string& path) {
+  const platform::FileStamp stamp = platform::StampOf(path);
+  std::lock_guard<std::mutex> lock(knownGoodLock);
+  return stamp.size >= 0 && path == knownGoodPath && stamp == knownGoodStamp;
+}
+
 // The first of `base`, `base`-2, `base`-3, ... not in `folder`; empty when
 // all are taken.
 static std::string FreeCopyName(const std::string& folder, const char* base) {
@@ -262,6 +283,7 @@ int LoadTaskList(DataModel& model, const std::string& folder, bool resume_task) 
     KeepUnread(path, folder);
     return 0;
   }
+  RememberKnownGood(path);
 
   const std::string now = platform::NowText();
   size_t elements = 0;
@@ -295,8 +317,10 @@ bool SaveTaskList(const DataModel& model, const std::string& folder,
                   platform::AtomicFileWriter& writer) {
   const std::string path = folder + kTaskListFileName;
   // A file that does not parse may still hold the user's tasks: keep it.
+  // Reading back the file this process last read or wrote is skipped: for a
+  // long list that costs as much as building the new one.
   CXMLFile xml;
-  if (!xml.Open(path, "Tasks")) return false;
+  if (!IsKnownGood(path) && !xml.Open(path, "Tasks")) return false;
   if (!xml.Reset()) return false;
 
   bool ok = true;
@@ -330,5 +354,7 @@ bool SaveTaskList(const DataModel& model, const std::string& folder,
   }
   // A document missing values would stop the next load part-way: keep the old file.
   if (!ok) return false;
-  return xml.Save(path, writer);
+  if (!xml.Save(path, writer)) return false;
+  RememberKnownGood(path);
+  return true;
 }

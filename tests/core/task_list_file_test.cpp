@@ -238,6 +238,28 @@ TEST_F(TaskListFileTest, AFileWithThirtyTwoBitSizesLoadsAndSavesUnchanged) {
   EXPECT_EQ(File(), old);
 }
 
+// Saves skip reading back the file they wrote last, but not one changed since.
+TEST_F(TaskListFileTest, AFileDamagedAfterASaveIsLeftAlone) {
+  DataModel model;
+  model.tasks.push_back(FullRecord(1));
+  ASSERT_TRUE(SaveTaskList(model, box_.dir()));
+  ASSERT_TRUE(SaveTaskList(model, box_.dir()));
+  const std::string damaged = std::string(kHead) + "<Tasks><Task-0>";
+  WriteFile(damaged);
+  EXPECT_FALSE(SaveTaskList(model, box_.dir()));
+  EXPECT_EQ(File(), damaged);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].caption, "Error");
+
+  // A file loaded and then damaged the same way.
+  ASSERT_TRUE(platform::DeleteFile(box_.path(kTaskListFileName)));
+  ASSERT_TRUE(SaveTaskList(model, box_.dir()));
+  Load(false, 1);
+  WriteFile(damaged + "<TaskIndex>");
+  EXPECT_FALSE(SaveTaskList(model, box_.dir()));
+  EXPECT_EQ(File(), damaged + "<TaskIndex>");
+}
+
 TEST_F(TaskListFileTest, EmptyModelWritesAnEmptyRootAndLoadsAsEmpty) {
   ASSERT_TRUE(SaveTaskList(DataModel(), box_.dir()));
   EXPECT_EQ(File(), std::string(kHead) + "<Tasks></Tasks>");
