@@ -1,9 +1,10 @@
 // Video playback for the built-in movies, on libmpv. The player is created
 // when a movie first plays, so a program without video on screen never
-// starts it. Frames are rendered in software on a thread of their own (so
-// the UI thread may call libmpv synchronously without ever holding up its
-// video output) into an image the control paints; events and frames reach
-// the UI thread through queued calls.
+// starts it. Frames are rendered on a thread of their own (so the UI thread
+// may call libmpv synchronously without ever holding up its video output)
+// into an image the control paints: through OpenGL when the display offers
+// it, in software otherwise. Events and frames reach the UI thread through
+// queued calls.
 #pragma once
 
 #include <QImage>
@@ -18,7 +19,6 @@
 
 class QPainter;
 struct mpv_handle;
-struct mpv_render_context;
 
 namespace flash {
 
@@ -26,6 +26,13 @@ namespace flash {
 // devices, falling back to silence when there is none. Applies to players
 // created afterwards.
 void SetAudioOutput(const QString& name);
+
+enum class VideoRenderer { None, Software, OpenGL };
+
+// Whether players created afterwards may render through OpenGL. On unless
+// TAMBOREL_VIDEO_RENDERER=software; even then a display without a working
+// OpenGL falls back to software.
+void SetOpenGLAllowed(bool allowed);
 
 class MpvVideo : public QObject {
   Q_OBJECT
@@ -57,6 +64,8 @@ class MpvVideo : public QObject {
   QSize NativeSize() const { return nativeSize_; }
   bool Buffering() const { return buffering_; }
   bool HasFrame() const { return hasFrame_; }
+  // How frames are drawn; None until the player exists.
+  VideoRenderer RendererInUse() const;
 
   // The latest picture. `size` (device pixels) is the size wanted: a
   // picture of another size is rendered again and arrives with FrameReady.
@@ -82,10 +91,8 @@ class MpvVideo : public QObject {
   void Command(std::initializer_list<const char*> args);
 
   static void OnWakeup(void* self);
-  static void OnRenderUpdate(void* self);
 
   mpv_handle* mpv_ = nullptr;
-  mpv_render_context* render_ = nullptr;
   std::atomic<bool> wakeupQueued_{false};
   bool open_ = false;
   bool loaded_ = false;
