@@ -469,15 +469,14 @@ bool MpvVideo::Open(const QString& pathOrAddress, bool paused) {
   nativeSize_ = QSize();
   eof_ = false;
   hasFrame_ = false;
+  hasVideo_ = true;
+  waitingForCache_ = false;
   image_ = QImage();
   ++generation_;
   // Until the control asks for a size, frames are rendered small, so that
   // playback never waits on a control that is not painted.
   renderer_->SetTarget(wanted_.isEmpty() ? QSize(320, 240) : wanted_, true, generation_);
-  if (!buffering_) {
-    buffering_ = true;
-    emit BufferingChanged(true);
-  }
+  UpdateBuffering();
   return true;
 }
 
@@ -491,10 +490,16 @@ void MpvVideo::Close() {
   image_ = QImage();
   ++generation_;
   if (renderer_) renderer_->SetTarget(wanted_, false, generation_);
-  if (buffering_) {
-    buffering_ = false;
-    emit BufferingChanged(false);
-  }
+  UpdateBuffering();
+}
+
+void MpvVideo::UpdateBuffering() {
+  // Play has begun once the cache holds its two seconds and, for a stream
+  // with video, the first picture is there.
+  const bool buffering = open_ && (waitingForCache_ || (hasVideo_ && !hasFrame_));
+  if (buffering == buffering_) return;
+  buffering_ = buffering;
+  emit BufferingChanged(buffering);
 }
 
 void MpvVideo::SetPaused(bool paused) {
@@ -526,6 +531,13 @@ double MpvVideo::Position() const {
   return pos < 0 ? 0 : pos;
 }
 
+double MpvVideo::BufferedAhead() const {
+  if (!mpv_ || !open_) return 0;
+  double seconds = 0;
+  if (mpv_get_property(mpv_, "demuxer-cache-duration", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+  return seconds > 0 ? seconds : 0;
+}
+
 void MpvVideo::DrainEvents() {
   wakeupQueued_ = false;
   while (mpv_) {
@@ -546,6 +558,10 @@ void MpvVideo::DrainEvents() {
           // changes, so each file's own are read here.
           ReadDuration();
           ReadNativeSize();
+          // An audio-only stream has no picture to wait for.
+          int64_t track = 0;
+          hasVideo_ = mpv_get_property(mpv_, "current-tracks/video/id", MPV_FORMAT_INT64, &track) >= 0;
+          UpdateBuffering();
         }
         break;
       case MPV_EVENT_VIDEO_RECONFIG:
@@ -557,10 +573,7 @@ void MpvVideo::DrainEvents() {
         started_ = false;
         if (end->reason == MPV_END_FILE_REASON_ERROR && !loaded_) {
           open_ = false;
-          if (buffering_) {
-            buffering_ = false;
-            emit BufferingChanged(false);
-          }
+          UpdateBuffering();
           emit NotFound();
         } else if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR) {
           if (!eof_) {
@@ -590,12 +603,8 @@ void MpvVideo::DrainEvents() {
             break;
           }
           case kPausedForCache: {
-            const bool waiting = has && *static_cast<int*>(p->data);
-            const bool buffering = waiting || !hasFrame_;
-            if (buffering != buffering_) {
-              buffering_ = buffering;
-              emit BufferingChanged(buffering);
-            }
+            waitingForCache_ = has && *static_cast<int*>(p->data);
+            UpdateBuffering();
             break;
           }
         }
@@ -646,10 +655,7 @@ void MpvVideo::OnRendered(const QImage& image, uint64_t generation) {
   image_ = image;
   if (!hasFrame_) {
     hasFrame_ = true;
-    if (buffering_) {
-      buffering_ = false;
-      emit BufferingChanged(false);
-    }
+    UpdateBuffering();
   }
   emit FrameReady();
 }

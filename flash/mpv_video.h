@@ -61,6 +61,9 @@ class MpvVideo : public QObject {
   // clock) makes sure an end is never missed when values repeat.
   void Poll();
   double Duration() const { return duration_; }
+  // Seconds of media downloaded beyond the position (0 for local files,
+  // which need no buffer).
+  double BufferedAhead() const;
   QSize NativeSize() const { return nativeSize_; }
   bool Buffering() const { return buffering_; }
   bool HasFrame() const { return hasFrame_; }
@@ -86,6 +89,7 @@ class MpvVideo : public QObject {
   void DrainEvents();
   void ReadDuration();
   void ReadNativeSize();
+  void UpdateBuffering();
   void OnRendered(const QImage& image, uint64_t generation);
   void SetOption(const char* name, const char* value);
   void Command(std::initializer_list<const char*> args);
@@ -105,6 +109,8 @@ class MpvVideo : public QObject {
   int volume_ = 100;
   bool muted_ = false;
   bool hasFrame_ = false;
+  bool hasVideo_ = true;          // until the loaded file says otherwise
+  bool waitingForCache_ = false;  // libmpv holds play until the cache fills
   uint64_t generation_ = 0;  // frames of an earlier stream are dropped
   QSize wanted_;
   class Renderer;
