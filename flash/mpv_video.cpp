@@ -2,7 +2,6 @@
 
 #include <mpv/client.h>
 #include <mpv/render.h>
-
 #include <mpv/render_gl.h>
 
 #include <QMetaObject>
@@ -28,15 +27,6 @@ QString& AudioOutput() {
   return name;
 }
 
-enum PropertyId : uint64_t { kDuration = 1, kEofReached, kPausedForCache };
-
-}  // namespace
-
-void SetAudioOutput(const QString& name) { AudioOutput() = name; }
-
-
-namespace {
-
 bool& OpenGLAllowed() {
   // TAMBOREL_VIDEO_RENDERER=software keeps a display whose OpenGL misbehaves
   // on the software renderer.
@@ -44,7 +34,11 @@ bool& OpenGLAllowed() {
   return allowed;
 }
 
+enum PropertyId : uint64_t { kDuration = 1, kEofReached, kPausedForCache };
+
 }  // namespace
+
+void SetAudioOutput(const QString& name) { AudioOutput() = name; }
 
 void SetOpenGLAllowed(bool allowed) { OpenGLAllowed() = allowed; }
 
