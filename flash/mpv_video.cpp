@@ -27,11 +27,26 @@ QString& AudioOutput() {
   return name;
 }
 
-bool& OpenGLAllowed() {
+RendererChoice& Choice() {
   // TAMBOREL_VIDEO_RENDERER=software keeps a display whose OpenGL misbehaves
-  // on the software renderer.
-  static bool allowed = qgetenv("TAMBOREL_VIDEO_RENDERER") != "software";
-  return allowed;
+  // on the software renderer; =opengl takes OpenGL even where it is drawn
+  // in software.
+  static RendererChoice choice = [] {
+    const QByteArray name = qgetenv("TAMBOREL_VIDEO_RENDERER");
+    if (name == "software") return RendererChoice::Software;
+    if (name == "opengl") return RendererChoice::OpenGL;
+    return RendererChoice::Automatic;
+  }();
+  return choice;
+}
+
+// Mesa's rasterisers that run on the CPU; libmpv's shaders on them cost
+// several times what its software renderer does.
+bool IsSoftwareRasteriser(const char* renderer) {
+  if (!renderer) return true;
+  for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+    if (std::strstr(renderer, name)) return true;
+  return false;
 }
 
 enum PropertyId : uint64_t { kDuration = 1, kEofReached, kPausedForCache };
@@ -40,7 +55,7 @@ enum PropertyId : uint64_t { kDuration = 1, kEofReached, kPausedForCache };
 
 void SetAudioOutput(const QString& name) { AudioOutput() = name; }
 
-void SetOpenGLAllowed(bool allowed) { OpenGLAllowed() = allowed; }
+void SetRendererChoice(RendererChoice choice) { Choice() = choice; }
 
 namespace {
 
@@ -106,7 +121,8 @@ class SoftwareTarget : public FrameTarget {
 class OpenGLTarget : public FrameTarget {
  public:
   // `surface` was made on the UI thread, as Qt requires; it outlives us.
-  explicit OpenGLTarget(QOffscreenSurface* surface) : surface_(surface) {}
+  OpenGLTarget(QOffscreenSurface* surface, bool onSoftwareRasteriser)
+      : surface_(surface), onSoftwareRasteriser_(onSoftwareRasteriser) {}
   ~OpenGLTarget() override {
     if (context_ && context_->makeCurrent(surface_)) {
       fbo_.reset();
@@ -119,6 +135,8 @@ class OpenGLTarget : public FrameTarget {
     context_ = std::make_unique<QOpenGLContext>();
     context_->setFormat(surface_->requestedFormat());
     if (!context_->create() || !context_->makeCurrent(surface_)) return false;
+    const auto* renderer = reinterpret_cast<const char*>(context_->functions()->glGetString(GL_RENDERER));
+    if (!onSoftwareRasteriser_ && IsSoftwareRasteriser(renderer)) return false;
     mpv_opengl_init_params gl{&OpenGLTarget::ProcAddress, context_.get()};
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
@@ -180,6 +198,7 @@ class OpenGLTarget : public FrameTarget {
   }
 
   QOffscreenSurface* surface_;
+  bool onSoftwareRasteriser_;
   std::unique_ptr<QOpenGLContext> context_;
   std::unique_ptr<QOpenGLFramebufferObject> fbo_;
 };
@@ -193,16 +212,16 @@ class MpvVideo::Renderer {
  public:
   // Starts the thread and makes the render context there; nullptr when the
   // target cannot work on this display.
-  static std::unique_ptr<Renderer> Start(mpv_handle* mpv, VideoRenderer kind, MpvVideo* owner) {
+  static std::unique_ptr<Renderer> Start(mpv_handle* mpv, RendererChoice choice, MpvVideo* owner) {
     std::unique_ptr<QOffscreenSurface> surface;
     std::unique_ptr<FrameTarget> target;
-    if (kind == VideoRenderer::OpenGL) {
+    if (choice != RendererChoice::Software) {
       if (!QOpenGLContext::supportsThreadedOpenGL()) return nullptr;
       surface = std::make_unique<QOffscreenSurface>();
       surface->setFormat(QSurfaceFormat::defaultFormat());
       surface->create();
       if (!surface->isValid()) return nullptr;
-      target = std::make_unique<OpenGLTarget>(surface.get());
+      target = std::make_unique<OpenGLTarget>(surface.get(), choice == RendererChoice::OpenGL);
     } else {
       target = std::make_unique<SoftwareTarget>();
     }
@@ -410,8 +429,8 @@ bool MpvVideo::Create() {
   }
   // OpenGL where the display offers it, software otherwise or when the
   // display's OpenGL cannot drive libmpv.
-  if (OpenGLAllowed()) renderer_ = Renderer::Start(mpv_, VideoRenderer::OpenGL, this);
-  if (!renderer_) renderer_ = Renderer::Start(mpv_, VideoRenderer::Software, this);
+  if (Choice() != RendererChoice::Software) renderer_ = Renderer::Start(mpv_, Choice(), this);
+  if (!renderer_) renderer_ = Renderer::Start(mpv_, RendererChoice::Software, this);
   if (!renderer_) {
     mpv_terminate_destroy(mpv_);
     mpv_ = nullptr;

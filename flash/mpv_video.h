@@ -29,10 +29,14 @@ void SetAudioOutput(const QString& name);
 
 enum class VideoRenderer { None, Software, OpenGL };
 
-// Whether players created afterwards may render through OpenGL. On unless
-// TAMBOREL_VIDEO_RENDERER=software; even then a display without a working
-// OpenGL falls back to software.
-void SetOpenGLAllowed(bool allowed);
+// How players created afterwards draw. Automatic: OpenGL where the display
+// offers it in hardware, software otherwise (on a CPU rasteriser such as
+// llvmpipe libmpv's shaders cost several times the software renderer).
+// OpenGL: wherever a context can be made. Both fall back to software when
+// OpenGL fails. TAMBOREL_VIDEO_RENDERER ("software", "opengl") sets the
+// starting choice; Automatic otherwise.
+enum class RendererChoice { Automatic, Software, OpenGL };
+void SetRendererChoice(RendererChoice choice);
 
 class MpvVideo : public QObject {
   Q_OBJECT

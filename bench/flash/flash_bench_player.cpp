@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   const int width = argc > 3 ? std::atoi(argv[2]) : 1280;
   const int height = argc > 3 ? std::atoi(argv[3]) : 720;
   const bool software = argc > 4 && std::strcmp(argv[4], "software") == 0;
-  flash::SetOpenGLAllowed(!software);
+  flash::SetRendererChoice(software ? flash::RendererChoice::Software : flash::RendererChoice::OpenGL);
 
   const QString movie = QDir::temp().filePath(QString::fromLatin1(flash::kPlayerMovieFileName));
   QFile file(movie);

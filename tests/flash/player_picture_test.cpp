@@ -10,12 +10,12 @@ using flash::VideoRenderer;
 using flashtest::PlayerPictureTest;
 
 TEST_F(PlayerPictureTest, ShowsTheTestPictureAtNativeSize) {
-  flash::SetOpenGLAllowed(false);
+  flash::SetRendererChoice(flash::RendererChoice::Software);
   CheckPicture(100, QSize(400, 300), VideoRenderer::Software);
 }
 
 TEST_F(PlayerPictureTest, ShowsTheTestPictureZoomedTwice) {
-  flash::SetOpenGLAllowed(false);
+  flash::SetRendererChoice(flash::RendererChoice::Software);
   CheckPicture(200, QSize(700, 520), VideoRenderer::Software);
 }
 
