@@ -62,13 +62,14 @@ namespace {
 void FreeAligned(void* data) { std::free(data); }
 
 // A picture whose rows start on 64-byte boundaries, as libmpv's software
-// renderer prefers; null when memory ran out.
+// renderer prefers; null when memory ran out. In the layout of the window
+// system's own pictures (bytes B, G, R, X), so painting it is a plain copy.
 QImage AlignedImage(QSize size) {
   const size_t stride = (static_cast<size_t>(size.width()) * 4 + 63) / 64 * 64;
   void* data = std::aligned_alloc(64, stride * static_cast<size_t>(size.height()));
   if (!data) return QImage();
   return QImage(static_cast<uchar*>(data), size.width(), size.height(), static_cast<qsizetype>(stride),
-                QImage::Format_RGBX8888, &FreeAligned, data);
+                QImage::Format_RGB32, &FreeAligned, data);
 }
 
 // Where libmpv draws a frame: its software renderer straight into the
@@ -104,7 +105,7 @@ class SoftwareTarget : public FrameTarget {
     size_t stride = static_cast<size_t>(image.bytesPerLine());
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, wh},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
         {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
@@ -146,8 +147,11 @@ class OpenGLTarget : public FrameTarget {
     return mpv_render_context_create(context, mpv, params) >= 0;
   }
 
-  // Rows packed tightly, as the read-back writes them.
-  QImage NewImage(QSize size) override { return QImage(size, QImage::Format_RGBX8888); }
+  // Rows packed tightly, as the read-back writes them; B, G, R, A where
+  // OpenGL reads that order, so painting the picture is a plain copy.
+  QImage NewImage(QSize size) override {
+    return QImage(size, context_->isOpenGLES() ? QImage::Format_RGBX8888 : QImage::Format_RGB32);
+  }
 
   bool Render(mpv_render_context* context, QImage& image) override {
     if (!Framebuffer(image.size())) return false;
@@ -157,7 +161,8 @@ class OpenGLTarget : public FrameTarget {
     gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
     // The framebuffer's first row is the picture's top: libmpv draws
     // unflipped, so no row needs turning over here.
-    gl->glReadPixels(0, 0, image.width(), image.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    const GLenum order = image.format() == QImage::Format_RGB32 ? GL_BGRA : GL_RGBA;
+    gl->glReadPixels(0, 0, image.width(), image.height(), order, GL_UNSIGNED_BYTE, image.bits());
     return gl->glGetError() == GL_NO_ERROR;
   }
 
