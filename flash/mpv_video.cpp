@@ -434,7 +434,14 @@ bool MpvVideo::Create() {
   }
   // OpenGL where the display offers it, software otherwise or when the
   // display's OpenGL cannot drive libmpv.
-  if (Choice() != RendererChoice::Software) renderer_ = Renderer::Start(mpv_, Choice(), this);
+  // Left to us, a display whose OpenGL was turned down once is not tried
+  // again: each try makes a context.
+  static bool automaticTurnedDown = false;
+  const RendererChoice choice = Choice();
+  if (choice == RendererChoice::OpenGL || (choice == RendererChoice::Automatic && !automaticTurnedDown)) {
+    renderer_ = Renderer::Start(mpv_, choice, this);
+    if (!renderer_ && choice == RendererChoice::Automatic) automaticTurnedDown = true;
+  }
   if (!renderer_) renderer_ = Renderer::Start(mpv_, RendererChoice::Software, this);
   if (!renderer_) {
     mpv_terminate_destroy(mpv_);
