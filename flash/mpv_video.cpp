@@ -2,9 +2,15 @@
 
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <mpv/render_gl.h>
 
 #include <QMetaObject>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QPainter>
+#include <atomic>
 #include <clocale>
 #include <condition_variable>
 #include <mutex>
@@ -21,45 +27,224 @@ QString& AudioOutput() {
   return name;
 }
 
+RendererChoice& Choice() {
+  // TAMBOREL_VIDEO_RENDERER=software keeps a display whose OpenGL misbehaves
+  // on the software renderer; =opengl takes OpenGL even where it is drawn
+  // in software.
+  static RendererChoice choice = [] {
+    const QByteArray name = qgetenv("TAMBOREL_VIDEO_RENDERER");
+    if (name == "software") return RendererChoice::Software;
+    if (name == "opengl") return RendererChoice::OpenGL;
+    return RendererChoice::Automatic;
+  }();
+  return choice;
+}
+
+// Mesa's rasterisers that run on the CPU; libmpv's shaders on them cost
+// several times what its software renderer does.
+bool IsSoftwareRasteriser(const char* renderer) {
+  if (!renderer) return true;
+  for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+    if (std::strstr(renderer, name)) return true;
+  return false;
+}
+
 enum PropertyId : uint64_t { kDuration = 1, kEofReached, kPausedForCache };
 
 }  // namespace
 
 void SetAudioOutput(const QString& name) { AudioOutput() = name; }
 
+void SetRendererChoice(RendererChoice choice) { Choice() = choice; }
+
 namespace {
 
-// A render target whose rows start on 64-byte boundaries, as libmpv's
-// software renderer prefers.
-struct Buffer {
-  explicit Buffer(QSize s) : size(s), stride((static_cast<size_t>(s.width()) * 4 + 63) / 64 * 64) {
-    data = static_cast<uchar*>(std::aligned_alloc(64, stride * static_cast<size_t>(s.height())));
+void FreeAligned(void* data) { std::free(data); }
+
+// A picture whose rows start on 64-byte boundaries, as libmpv's software
+// renderer prefers; null when memory ran out. In the layout of the window
+// system's own pictures (bytes B, G, R, X), so painting it is a plain copy.
+QImage AlignedImage(QSize size) {
+  const size_t stride = (static_cast<size_t>(size.width()) * 4 + 63) / 64 * 64;
+  void* data = std::aligned_alloc(64, stride * static_cast<size_t>(size.height()));
+  if (!data) return QImage();
+  return QImage(static_cast<uchar*>(data), size.width(), size.height(), static_cast<qsizetype>(stride),
+                QImage::Format_RGB32, &FreeAligned, data);
+}
+
+// Where libmpv draws a frame: its software renderer straight into the
+// picture, or its OpenGL renderer into an offscreen framebuffer that is
+// read back into the picture. Everything here runs on the render thread.
+class FrameTarget {
+ public:
+  virtual ~FrameTarget() = default;
+  virtual VideoRenderer Kind() const = 0;
+  // Makes the render context; false when this target cannot work here.
+  virtual bool Init(mpv_handle* mpv, mpv_render_context** context) = 0;
+  // A picture of `size` to render into.
+  virtual QImage NewImage(QSize size) = 0;
+  virtual bool Render(mpv_render_context* context, QImage& image) = 0;
+  virtual void Skip(mpv_render_context* context) = 0;
+  // Frees the context (with whatever it needs current).
+  virtual void Release(mpv_render_context* context) { mpv_render_context_free(context); }
+};
+
+class SoftwareTarget : public FrameTarget {
+ public:
+  VideoRenderer Kind() const override { return VideoRenderer::Software; }
+  bool Init(mpv_handle* mpv, mpv_render_context** context) override {
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    return mpv_render_context_create(context, mpv, params) >= 0;
   }
-  ~Buffer() { std::free(data); }
-  Buffer(const Buffer&) = delete;
-  Buffer& operator=(const Buffer&) = delete;
-  QSize size;
-  size_t stride;
-  uchar* data = nullptr;
+  QImage NewImage(QSize size) override { return AlignedImage(size); }
+  bool Render(mpv_render_context* context, QImage& image) override {
+    int wh[2] = {image.width(), image.height()};
+    size_t stride = static_cast<size_t>(image.bytesPerLine());
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, wh},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    return mpv_render_context_render(context, params) >= 0;
+  }
+  void Skip(mpv_render_context* context) override {
+    int skip = 1;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context_render(context, params);
+  }
+};
+
+class OpenGLTarget : public FrameTarget {
+ public:
+  // `surface` was made on the UI thread, as Qt requires; it outlives us.
+  OpenGLTarget(QOffscreenSurface* surface, bool onSoftwareRasteriser)
+      : surface_(surface), onSoftwareRasteriser_(onSoftwareRasteriser) {}
+  ~OpenGLTarget() override {
+    if (context_ && context_->makeCurrent(surface_)) {
+      fbo_.reset();
+      context_->doneCurrent();
+    }
+  }
+  VideoRenderer Kind() const override { return VideoRenderer::OpenGL; }
+
+  bool Init(mpv_handle* mpv, mpv_render_context** context) override {
+    context_ = std::make_unique<QOpenGLContext>();
+    context_->setFormat(surface_->requestedFormat());
+    if (!context_->create() || !context_->makeCurrent(surface_)) return false;
+    const auto* renderer = reinterpret_cast<const char*>(context_->functions()->glGetString(GL_RENDERER));
+    if (!onSoftwareRasteriser_ && IsSoftwareRasteriser(renderer)) return false;
+    mpv_opengl_init_params gl{&OpenGLTarget::ProcAddress, context_.get()};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    return mpv_render_context_create(context, mpv, params) >= 0;
+  }
+
+  // Rows packed tightly, as the read-back writes them; B, G, R, A where
+  // OpenGL reads that order, so painting the picture is a plain copy.
+  QImage NewImage(QSize size) override {
+    return QImage(size, context_->isOpenGLES() ? QImage::Format_RGBX8888 : QImage::Format_RGB32);
+  }
+
+  bool Render(mpv_render_context* context, QImage& image) override {
+    if (!Framebuffer(image.size())) return false;
+    if (!Draw(context, false)) return false;
+    QOpenGLFunctions* gl = context_->functions();
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo_->handle());
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    // The framebuffer's first row is the picture's top: libmpv draws
+    // unflipped, so no row needs turning over here.
+    const GLenum order = image.format() == QImage::Format_RGB32 ? GL_BGRA : GL_RGBA;
+    gl->glReadPixels(0, 0, image.width(), image.height(), order, GL_UNSIGNED_BYTE, image.bits());
+    return gl->glGetError() == GL_NO_ERROR;
+  }
+
+  void Skip(mpv_render_context* context) override {
+    if (Framebuffer(fbo_ ? fbo_->size() : QSize(16, 16))) Draw(context, true);
+  }
+
+  void Release(mpv_render_context* context) override {
+    // libmpv frees its GL objects in this context.
+    if (context_->makeCurrent(surface_)) mpv_render_context_free(context);
+  }
+
+ private:
+  static void* ProcAddress(void* context, const char* name) {
+    return reinterpret_cast<void*>(static_cast<QOpenGLContext*>(context)->getProcAddress(name));
+  }
+
+  bool Framebuffer(QSize size) {
+    if (!context_->makeCurrent(surface_)) return false;
+    if (fbo_ && fbo_->size() == size) return true;
+    fbo_ = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D,
+                                                      GL_RGBA8);
+    if (!fbo_->isValid()) fbo_.reset();
+    return fbo_ != nullptr;
+  }
+
+  bool Draw(mpv_render_context* context, bool skip) {
+    mpv_opengl_fbo target{static_cast<int>(fbo_->handle()), fbo_->width(), fbo_->height(), 0};
+    int flip = 0;
+    int skipRendering = skip ? 1 : 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        {MPV_RENDER_PARAM_SKIP_RENDERING, &skipRendering},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    return mpv_render_context_render(context, params) >= 0;
+  }
+
+  QOffscreenSurface* surface_;
+  bool onSoftwareRasteriser_;
+  std::unique_ptr<QOpenGLContext> context_;
+  std::unique_ptr<QOpenGLFramebufferObject> fbo_;
 };
 
 }  // namespace
 
 // Pulls frames from libmpv as they come and renders them at the size the
-// control wants; hands each picture to the UI thread.
+// control wants; hands each picture to the UI thread. The render context
+// lives on this thread from start to end, as libmpv's OpenGL renderer needs.
 class MpvVideo::Renderer {
  public:
-  Renderer(mpv_render_context* context, MpvVideo* owner) : context_(context), owner_(owner) {
-    thread_ = std::thread([this] { Run(); });
+  // Starts the thread and makes the render context there; nullptr when the
+  // target cannot work on this display.
+  static std::unique_ptr<Renderer> Start(mpv_handle* mpv, RendererChoice choice, MpvVideo* owner) {
+    std::unique_ptr<QOffscreenSurface> surface;
+    std::unique_ptr<FrameTarget> target;
+    if (choice != RendererChoice::Software) {
+      if (!QOpenGLContext::supportsThreadedOpenGL()) return nullptr;
+      surface = std::make_unique<QOffscreenSurface>();
+      surface->setFormat(QSurfaceFormat::defaultFormat());
+      surface->create();
+      if (!surface->isValid()) return nullptr;
+      target = std::make_unique<OpenGLTarget>(surface.get(), choice == RendererChoice::OpenGL);
+    } else {
+      target = std::make_unique<SoftwareTarget>();
+    }
+    std::unique_ptr<Renderer> renderer(new Renderer(std::move(target), std::move(surface), owner));
+    if (!renderer->Init(mpv)) return nullptr;
+    return renderer;
   }
+
   ~Renderer() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stop_ = true;
     }
     wake_.notify_one();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
   }
+
+  VideoRenderer Kind() const { return target_->Kind(); }
 
   // From libmpv's threads: something to render.
   void Update() {
@@ -75,7 +260,7 @@ class MpvVideo::Renderer {
   void SetTarget(QSize size, bool show, uint64_t generation) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      target_ = size;
+      target_size_ = size;
       show_ = show;
       generation_ = generation;
       redraw_ = true;
@@ -84,7 +269,42 @@ class MpvVideo::Renderer {
   }
 
  private:
-  void Run() {
+  enum class State { Starting, Running, Failed };
+
+  Renderer(std::unique_ptr<FrameTarget> target, std::unique_ptr<QOffscreenSurface> surface, MpvVideo* owner)
+      : target_(std::move(target)), surface_(std::move(surface)), owner_(owner) {}
+
+  bool Init(mpv_handle* mpv) {
+    thread_ = std::thread([this, mpv] { Run(mpv); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return state_ != State::Starting; });
+    if (state_ == State::Running) return true;
+    lock.unlock();
+    thread_.join();
+    return false;
+  }
+
+  static void OnUpdate(void* self) { static_cast<Renderer*>(self)->Update(); }
+
+  void Run(mpv_handle* mpv) {
+    const bool ok = target_->Init(mpv, &context_);
+    if (ok) mpv_render_context_set_update_callback(context_, &Renderer::OnUpdate, this);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      state_ = ok ? State::Running : State::Failed;
+    }
+    wake_.notify_all();
+    if (ok) Loop();
+    if (context_) {
+      mpv_render_context_set_update_callback(context_, nullptr, nullptr);
+      target_->Release(context_);
+      context_ = nullptr;
+    }
+    // The target's GL objects go with the thread that made them.
+    target_.reset();
+  }
+
+  void Loop() {
     for (;;) {
       bool update = false, redraw = false, show = false;
       QSize size;
@@ -95,7 +315,7 @@ class MpvVideo::Renderer {
         if (stop_) return;
         std::swap(update, update_);
         std::swap(redraw, redraw_);
-        size = target_;
+        size = target_size_;
         show = show_;
         generation = generation_;
       }
@@ -105,33 +325,14 @@ class MpvVideo::Renderer {
       if (!frame && !(redraw && show && frameGeneration_ == generation)) continue;
       if (!show || size.isEmpty()) {
         // Keep libmpv's queue moving; nothing is shown.
-        int skip = 1;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
-        mpv_render_context_render(context_, params);
+        target_->Skip(context_);
         continue;
       }
-      if (!buffer_ || buffer_->size != size) {
-        buffer_ = std::make_unique<Buffer>(size);
-        if (!buffer_->data) {
-          buffer_.reset();
-          continue;
-        }
-      }
-      int wh[2] = {size.width(), size.height()};
-      size_t stride = buffer_->stride;
-      mpv_render_param params[] = {
-          {MPV_RENDER_PARAM_SW_SIZE, wh},
-          {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
-          {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-          {MPV_RENDER_PARAM_SW_POINTER, buffer_->data},
-          {MPV_RENDER_PARAM_INVALID, nullptr},
-      };
-      if (mpv_render_context_render(context_, params) < 0) continue;
+      QImage* slot = FreeImage(size);
+      // Drawn while only this thread holds the picture, so nothing copies it.
+      if (slot->isNull() || !target_->Render(context_, *slot)) continue;
       if (frame) frameGeneration_ = generation;
-      const QImage image = QImage(buffer_->data, size.width(), size.height(),
-                                  static_cast<qsizetype>(buffer_->stride), QImage::Format_RGBX8888)
-                               .copy();
+      const QImage image = *slot;
       // Dropped with the owner if it is gone by then.
       MpvVideo* owner = owner_;
       QMetaObject::invokeMethod(
@@ -139,19 +340,43 @@ class MpvVideo::Renderer {
     }
   }
 
-  mpv_render_context* context_;
+  // A picture to render into that nobody else holds any more: the few in
+  // turn are reused, so a frame costs no fresh allocation.
+  QImage* FreeImage(QSize size) {
+    for (QImage& image : pool_) {
+      if (image.size() == size && image.isDetached()) {
+        // The UI thread's last look at its pixels comes before this.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return &image;
+      }
+    }
+    for (QImage& image : pool_) {
+      if (image.isNull() || image.isDetached()) {
+        image = target_->NewImage(size);
+        return &image;
+      }
+    }
+    spare_ = target_->NewImage(size);
+    return &spare_;
+  }
+
+  std::unique_ptr<FrameTarget> target_;
+  std::unique_ptr<QOffscreenSurface> surface_;  // UI thread's, used here
   MpvVideo* owner_;
+  mpv_render_context* context_ = nullptr;
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  State state_ = State::Starting;
   bool update_ = false;
   bool redraw_ = false;
   bool stop_ = false;
   bool show_ = false;
-  QSize target_;
+  QSize target_size_;
   uint64_t generation_ = 0;
   uint64_t frameGeneration_ = ~uint64_t(0);  // render thread only
-  std::unique_ptr<Buffer> buffer_;
+  QImage pool_[3];
+  QImage spare_;  // when the UI thread still holds all of them
 };
 
 MpvVideo::MpvVideo(QObject* parent) : QObject(parent) {}
@@ -207,12 +432,18 @@ bool MpvVideo::Create() {
     mpv_ = nullptr;
     return false;
   }
-  mpv_render_param params[] = {
-      {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
-      {MPV_RENDER_PARAM_INVALID, nullptr},
-  };
-  if (mpv_render_context_create(&render_, mpv_, params) < 0) {
-    render_ = nullptr;
+  // OpenGL where the display offers it, software otherwise or when the
+  // display's OpenGL cannot drive libmpv.
+  // Left to us, a display whose OpenGL was turned down once is not tried
+  // again: each try makes a context.
+  static bool automaticTurnedDown = false;
+  const RendererChoice choice = Choice();
+  if (choice == RendererChoice::OpenGL || (choice == RendererChoice::Automatic && !automaticTurnedDown)) {
+    renderer_ = Renderer::Start(mpv_, choice, this);
+    if (!renderer_ && choice == RendererChoice::Automatic) automaticTurnedDown = true;
+  }
+  if (!renderer_) renderer_ = Renderer::Start(mpv_, RendererChoice::Software, this);
+  if (!renderer_) {
     mpv_terminate_destroy(mpv_);
     mpv_ = nullptr;
     return false;
@@ -220,19 +451,13 @@ bool MpvVideo::Create() {
   mpv_observe_property(mpv_, kDuration, "duration", MPV_FORMAT_DOUBLE);
   mpv_observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
   mpv_observe_property(mpv_, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
-  renderer_ = std::make_unique<Renderer>(render_, this);
   mpv_set_wakeup_callback(mpv_, &MpvVideo::OnWakeup, this);
-  mpv_render_context_set_update_callback(render_, &MpvVideo::OnRenderUpdate, this);
   return true;
 }
 
 void MpvVideo::Destroy() {
-  if (render_) {
-    mpv_render_context_set_update_callback(render_, nullptr, nullptr);
-    renderer_.reset();
-    mpv_render_context_free(render_);
-    render_ = nullptr;
-  }
+  // The render context goes first: libmpv's core waits for it.
+  renderer_.reset();
   if (mpv_) {
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     mpv_terminate_destroy(mpv_);
@@ -245,8 +470,6 @@ void MpvVideo::OnWakeup(void* self) {
   if (!video->wakeupQueued_.exchange(true))
     QMetaObject::invokeMethod(video, &MpvVideo::DrainEvents, Qt::QueuedConnection);
 }
-
-void MpvVideo::OnRenderUpdate(void* self) { static_cast<MpvVideo*>(self)->renderer_->Update(); }
 
 bool MpvVideo::Open(const QString& pathOrAddress, bool paused) {
   if (!Create()) return false;
@@ -271,15 +494,14 @@ bool MpvVideo::Open(const QString& pathOrAddress, bool paused) {
   nativeSize_ = QSize();
   eof_ = false;
   hasFrame_ = false;
+  hasVideo_ = true;
+  waitingForCache_ = false;
   image_ = QImage();
   ++generation_;
   // Until the control asks for a size, frames are rendered small, so that
   // playback never waits on a control that is not painted.
   renderer_->SetTarget(wanted_.isEmpty() ? QSize(320, 240) : wanted_, true, generation_);
-  if (!buffering_) {
-    buffering_ = true;
-    emit BufferingChanged(true);
-  }
+  UpdateBuffering();
   return true;
 }
 
@@ -293,10 +515,16 @@ void MpvVideo::Close() {
   image_ = QImage();
   ++generation_;
   if (renderer_) renderer_->SetTarget(wanted_, false, generation_);
-  if (buffering_) {
-    buffering_ = false;
-    emit BufferingChanged(false);
-  }
+  UpdateBuffering();
+}
+
+void MpvVideo::UpdateBuffering() {
+  // Play has begun once the cache holds its two seconds and, for a stream
+  // with video, the first picture is there.
+  const bool buffering = open_ && (waitingForCache_ || (hasVideo_ && !hasFrame_));
+  if (buffering == buffering_) return;
+  buffering_ = buffering;
+  emit BufferingChanged(buffering);
 }
 
 void MpvVideo::SetPaused(bool paused) {
@@ -328,6 +556,13 @@ double MpvVideo::Position() const {
   return pos < 0 ? 0 : pos;
 }
 
+double MpvVideo::BufferedAhead() const {
+  if (!mpv_ || !open_) return 0;
+  double seconds = 0;
+  if (mpv_get_property(mpv_, "demuxer-cache-duration", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+  return seconds > 0 ? seconds : 0;
+}
+
 void MpvVideo::DrainEvents() {
   wakeupQueued_ = false;
   while (mpv_) {
@@ -348,6 +583,10 @@ void MpvVideo::DrainEvents() {
           // changes, so each file's own are read here.
           ReadDuration();
           ReadNativeSize();
+          // An audio-only stream has no picture to wait for.
+          int64_t track = 0;
+          hasVideo_ = mpv_get_property(mpv_, "current-tracks/video/id", MPV_FORMAT_INT64, &track) >= 0;
+          UpdateBuffering();
         }
         break;
       case MPV_EVENT_VIDEO_RECONFIG:
@@ -359,10 +598,7 @@ void MpvVideo::DrainEvents() {
         started_ = false;
         if (end->reason == MPV_END_FILE_REASON_ERROR && !loaded_) {
           open_ = false;
-          if (buffering_) {
-            buffering_ = false;
-            emit BufferingChanged(false);
-          }
+          UpdateBuffering();
           emit NotFound();
         } else if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR) {
           if (!eof_) {
@@ -392,12 +628,8 @@ void MpvVideo::DrainEvents() {
             break;
           }
           case kPausedForCache: {
-            const bool waiting = has && *static_cast<int*>(p->data);
-            const bool buffering = waiting || !hasFrame_;
-            if (buffering != buffering_) {
-              buffering_ = buffering;
-              emit BufferingChanged(buffering);
-            }
+            waitingForCache_ = has && *static_cast<int*>(p->data);
+            UpdateBuffering();
             break;
           }
         }
@@ -448,13 +680,12 @@ void MpvVideo::OnRendered(const QImage& image, uint64_t generation) {
   image_ = image;
   if (!hasFrame_) {
     hasFrame_ = true;
-    if (buffering_) {
-      buffering_ = false;
-      emit BufferingChanged(false);
-    }
+    UpdateBuffering();
   }
   emit FrameReady();
 }
+
+VideoRenderer MpvVideo::RendererInUse() const { return renderer_ ? renderer_->Kind() : VideoRenderer::None; }
 
 const QImage& MpvVideo::Frame(QSize size) {
   if (renderer_ && open_ && !size.isEmpty() && size != wanted_) {

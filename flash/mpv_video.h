@@ -1,9 +1,10 @@
 // Video playback for the built-in movies, on libmpv. The player is created
 // when a movie first plays, so a program without video on screen never
-// starts it. Frames are rendered in software on a thread of their own (so
-// the UI thread may call libmpv synchronously without ever holding up its
-// video output) into an image the control paints; events and frames reach
-// the UI thread through queued calls.
+// starts it. Frames are rendered on a thread of their own (so the UI thread
+// may call libmpv synchronously without ever holding up its video output)
+// into an image the control paints: through OpenGL when the display offers
+// it, in software otherwise. Events and frames reach the UI thread through
+// queued calls.
 #pragma once
 
 #include <QImage>
@@ -18,7 +19,6 @@
 
 class QPainter;
 struct mpv_handle;
-struct mpv_render_context;
 
 namespace flash {
 
@@ -26,6 +26,17 @@ namespace flash {
 // devices, falling back to silence when there is none. Applies to players
 // created afterwards.
 void SetAudioOutput(const QString& name);
+
+enum class VideoRenderer { None, Software, OpenGL };
+
+// How players created afterwards draw. Automatic: OpenGL where the display
+// offers it in hardware, software otherwise (on a CPU rasteriser such as
+// llvmpipe libmpv's shaders cost several times the software renderer).
+// OpenGL: wherever a context can be made. Both fall back to software when
+// OpenGL fails. TAMBOREL_VIDEO_RENDERER ("software", "opengl") sets the
+// starting choice; Automatic otherwise.
+enum class RendererChoice { Automatic, Software, OpenGL };
+void SetRendererChoice(RendererChoice choice);
 
 class MpvVideo : public QObject {
   Q_OBJECT
@@ -54,9 +65,14 @@ class MpvVideo : public QObject {
   // clock) makes sure an end is never missed when values repeat.
   void Poll();
   double Duration() const { return duration_; }
+  // Seconds of media downloaded beyond the position (0 for local files,
+  // which need no buffer).
+  double BufferedAhead() const;
   QSize NativeSize() const { return nativeSize_; }
   bool Buffering() const { return buffering_; }
   bool HasFrame() const { return hasFrame_; }
+  // How frames are drawn; None until the player exists.
+  VideoRenderer RendererInUse() const;
 
   // The latest picture. `size` (device pixels) is the size wanted: a
   // picture of another size is rendered again and arrives with FrameReady.
@@ -77,15 +93,14 @@ class MpvVideo : public QObject {
   void DrainEvents();
   void ReadDuration();
   void ReadNativeSize();
+  void UpdateBuffering();
   void OnRendered(const QImage& image, uint64_t generation);
   void SetOption(const char* name, const char* value);
   void Command(std::initializer_list<const char*> args);
 
   static void OnWakeup(void* self);
-  static void OnRenderUpdate(void* self);
 
   mpv_handle* mpv_ = nullptr;
-  mpv_render_context* render_ = nullptr;
   std::atomic<bool> wakeupQueued_{false};
   bool open_ = false;
   bool loaded_ = false;
@@ -98,6 +113,8 @@ class MpvVideo : public QObject {
   int volume_ = 100;
   bool muted_ = false;
   bool hasFrame_ = false;
+  bool hasVideo_ = true;          // until the loaded file says otherwise
+  bool waitingForCache_ = false;  // libmpv holds play until the cache fills
   uint64_t generation_ = 0;  // frames of an earlier stream are dropped
   QSize wanted_;
   class Renderer;

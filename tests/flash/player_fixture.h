@@ -101,6 +101,7 @@ class PlayerMovieTest : public ::testing::Test {
     EXPECT_GT(times.back(), times.front());
     EXPECT_GT(times.back(), kClipSeconds - 0.5);
     EXPECT_EQ(log_->Count("playfinish"), 1);
+    EXPECT_FALSE(player()->BufferingShown());
   }
 
   // Starts `file` from the media and waits for its size; the picture is then
