@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -91,6 +92,15 @@ class CaptureEndToEnd : public ::testing::Test {
     if (!r) return false;
     const double scale = static_cast<double>(r->width) / kPopupWidth;
     return x.Click(r->x + static_cast<int>(button.x * scale), r->y + static_cast<int>(button.y * scale));
+  }
+
+  // The screen, for a person to look at: build/screenshots/<name>[_<scale>].png,
+  // the scale being QT_SCALE_FACTOR when the run sets it.
+  void Screenshot(const std::string& name) {
+    const std::string dir = std::string(TAMBOREL_BINARY_DIR) + "/screenshots/";
+    fs::create_directories(dir);
+    const char* scale = std::getenv("QT_SCALE_FACTOR");
+    x.Screenshot(dir + name + (scale && *scale ? std::string("_") + scale : std::string()) + ".png");
   }
 
   // For failure messages.
@@ -252,7 +262,8 @@ TEST_F(CaptureEndToEnd, CapturePopupsOfferNewAddressesAndTheTasksTheyAlreadyHave
   const std::string trace = home.path("popups.trace");
   auto capture = [&] {
     const ToolRun run = RunCaptureTool({url});
-    ASSERT_EQ(run.code, 0) << run.output;
+    ASSERT_EQ(run.code, 0) << run.output << "Tamborel running: " << (tamborel.Wait(0) == -1) << "\n"
+                           << testsupport::ReadWholeFile(home.path("tamborel.log"));
   };
 
   // A new address: its type and the address, with "Download". Captured again
@@ -272,6 +283,19 @@ TEST_F(CaptureEndToEnd, CapturePopupsOfferNewAddressesAndTheTasksTheyAlreadyHave
   ASSERT_FALSE(colours.empty());
   EXPECT_GE(colours.back(), 8) << testsupport::ReadWholeFile(trace);
   EXPECT_NE(testsupport::ReadWholeFile(trace).find(" 74x48 "), std::string::npos);
+  Screenshot("capture_popup");
+  // The history dialog lists the record with that picture (for a person to
+  // look at); Tools, "View Capture history...".
+  const std::string frame = x.WaitForWindow("^Tamborel$");
+  ASSERT_FALSE(frame.empty());
+  ASSERT_EQ(testsupport::RunCommand({"xdotool", "windowfocus", "--sync", frame, "key", "--delay", "100", "alt+t",
+                                     "Return"}, nullptr, 20000), 0);
+  const std::string history = x.WaitForWindow("^Capture History$");
+  ASSERT_FALSE(history.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  Screenshot("capture_history");
+  ASSERT_EQ(testsupport::RunCommand({"xdotool", "windowfocus", "--sync", history, "key", "Escape"}, nullptr, 20000), 0);
+  EXPECT_TRUE(WaitUntil([&] { return x.VisibleWindows("^Capture History$").empty(); }, 20));
 
   // Closed with "X", the same address captured again is a second record.
   ASSERT_TRUE(ClickButton(popup, kClose));
@@ -292,6 +316,7 @@ TEST_F(CaptureEndToEnd, CapturePopupsOfferNewAddressesAndTheTasksTheyAlreadyHave
   popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) The Task has existed."));
   ASSERT_FALSE(popup.empty()) << VisibleCaptions();
   std::this_thread::sleep_for(std::chrono::seconds(1));  // the task has settled as completed
+  Screenshot("capture_popup_existed");
   home.WriteFile("videos/clip.flv", "spoilt");
   ASSERT_TRUE(ClickButton(popup, kDownloadAgain));
   EXPECT_TRUE(PopupShows("(FLV) The task has been added."));

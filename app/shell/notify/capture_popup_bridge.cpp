@@ -24,11 +24,15 @@ void Trace(const QString& line) {
   file->flush();
 }
 
-// Tells a picture from a blank grab: up to `limit` distinct colours.
-int CountColours(const QImage& picture, int limit) {
+// Tells a picture from a blank or see-through grab: up to `limit` distinct
+// colours among its opaque pixels.
+int CountOpaqueColours(const QImage& picture, int limit) {
   QSet<QRgb> seen;
   for (int y = 0; y < picture.height() && seen.size() < limit; ++y)
-    for (int x = 0; x < picture.width() && seen.size() < limit; ++x) seen.insert(picture.pixel(x, y));
+    for (int x = 0; x < picture.width() && seen.size() < limit; ++x) {
+      const QRgb pixel = picture.pixel(x, y);
+      if (qAlpha(pixel) == 255) seen.insert(pixel);
+    }
   return static_cast<int>(seen.size());
 }
 
@@ -94,6 +98,6 @@ bool CapturePopupBridge::SetThumbnail(int32_t captureId, const QImage& picture) 
             .arg(captureId)
             .arg(picture.width())
             .arg(picture.height())
-            .arg(CountColours(picture, 64)));
+            .arg(CountOpaqueColours(picture, 64)));
   return true;
 }
