@@ -43,6 +43,15 @@ class QueueServices : public platform::WindowServices {
   std::vector<Posted> posted;
 };
 
+// A block number of this process's own, under `high`, and its name as the
+// block writer takes it.
+uint32_t BlockNumber(uint32_t high) { return high + static_cast<uint32_t>(::getpid() & 0xFFFF); }
+std::string Hex(uint32_t number) {
+  char hex[16];
+  std::snprintf(hex, sizeof(hex), "%08X", number);
+  return hex;
+}
+
 // The frame as the capture hooks see it, without a window.
 class FakeFrame : public shell::FrameAccess {
  public:
@@ -142,9 +151,8 @@ TEST_F(CaptureFeatureTest, ACaptureBecomesATaskThroughTheFramesAddTask) {
   feature.Install(hooks);
   hooks.startMonitor(frame);
 
-  const uint32_t number = 0x6B000000u + static_cast<uint32_t>(::getpid() & 0xFFFF);
-  char hex[16];
-  std::snprintf(hex, sizeof(hex), "%08X", number);
+  const uint32_t number = BlockNumber(0x6B000000u);
+  const std::string hex = Hex(number);
   ASSERT_EQ(testsupport::RunCommand({BLOCK_WRITER, hex, "request=GET /v/a.flv HTTP/1.1", "host=Host: h:8080",
                                      "referer=Referer: http://p/", "pattern=*.flv"}),
             0);
@@ -195,9 +203,8 @@ TEST_F(CaptureFeatureTest, PopupRequestsNameTheirRecordAndOnlyTheirOwnPopupAsAsk
   feature.Install(hooks);
   hooks.startMonitor(frame);
 
-  const uint32_t number = 0x6C000000u + static_cast<uint32_t>(::getpid() & 0xFFFF);
-  char hex[16];
-  std::snprintf(hex, sizeof(hex), "%08X", number);
+  const uint32_t number = BlockNumber(0x6C000000u);
+  const std::string hex = Hex(number);
   for (const char* path : {"request=GET /v/a.flv HTTP/1.1", "request=GET /v/b.flv HTTP/1.1"}) {
     ASSERT_EQ(testsupport::RunCommand({BLOCK_WRITER, hex, path, "host=Host: h", "pattern=*.flv"}), 0);
     hooks.messages[capture::kUmCaptured](frame, number, 0);

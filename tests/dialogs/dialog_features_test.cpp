@@ -18,6 +18,7 @@
 #include "core/add_task.h"
 #include "core/settings.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "tests/support/frame_stub.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
 
@@ -27,24 +28,10 @@ using dialogtest::PostedMessage;
 using dialogtest::RecordingFrame;
 using dialogtest::WhenModalShows;
 
-class FakeFrame : public shell::FrameAccess {
- public:
-  QWidget* Window() override { return &window; }
-  DataModel& Model() override { std::abort(); }
-  Settings& AppSettings() override { return settings; }
-  TaskRunner& Runner() override { std::abort(); }
-  platform::WindowServices& Services() override { return services; }
-  uint32_t WindowHandle() const override { return 0; }
-  void RefreshViews() override {}
-  int32_t AddTask(const TaskRequest*, AskingWindow*) override { return -1; }
-  void PreviewFile(const std::string&, int32_t) override {}
-  void SetMonitoring(bool) override {}
-  void ShowAndRaise() override {}
-  void ShowTask(int32_t) override {}
-
-  QWidget window;
-  Settings settings;
-  RecordingFrame services;
+// The dialogs take the frame's window as their parent.
+struct FakeFrame : testsupport::StubFrame<RecordingFrame> {
+  FakeFrame() { window = &parent; }
+  QWidget parent;
 };
 
 // Delivers what the dialogs posted to the frame through the hooks, as the

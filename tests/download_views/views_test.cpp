@@ -18,6 +18,7 @@
 #include "core/settings.h"
 #include "http/socket_download.h"
 #include "platform/file_system.h"
+#include "tests/support/frame_stub.h"
 #include "tests/support/gui_test_support.h"
 #include "tests/support/sandbox.h"
 
@@ -59,15 +60,7 @@ struct FakeLauncher : DesktopLauncher {
 };
 
 DataRecord& AddTask(DataModel& model, int32_t status, const std::string& name, const std::string& dir = "/tmp/") {
-  DataRecord t;
-  t.TaskIndex = ++model.LastTaskIndex;
-  t.SortIndex = ++model.LastSortIndex;
-  t.DownStatus = status;
-  t.FileName = name;
-  t.URL = "http://example.test/" + name;
-  t.SaveDir = dir;
-  model.tasks.push_back(t);
-  return model.tasks.back();
+  return testsupport::AddListedTask(model, status, name, dir);
 }
 
 class ViewsTest : public ::testing::Test {

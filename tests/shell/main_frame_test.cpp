@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "core/task_list_file.h"
 #include "platform/file_system.h"
+#include "tests/support/frame_stub.h"
 #include "tests/support/gui_test_support.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
@@ -41,15 +42,7 @@ class MainFrameTest : public ::testing::Test {
   ~MainFrameTest() override { frame_.reset(); }
 
   DataRecord& Add(int32_t status, const std::string& name) {
-    DataRecord t;
-    t.TaskIndex = ++model_.LastTaskIndex;
-    t.SortIndex = ++model_.LastSortIndex;
-    t.DownStatus = status;
-    t.FileName = name;
-    t.URL = "http://example.test/" + name;
-    t.SaveDir = box_.dir();
-    model_.tasks.push_back(t);
-    return model_.tasks.back();
+    return testsupport::AddListedTask(model_, status, name, box_.dir());
   }
   CMainFrame& Frame() {
     frame_ = std::make_unique<CMainFrame>(model_, settings_, store_, hooks_, box_.dir(), &launcher_);

@@ -2,9 +2,12 @@
 // start, a download added through the dialog, SIGTERM and the next start.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,6 +28,21 @@ using namespace std::chrono_literals;
 
 const std::string kProgram = std::string(TAMBOREL_BINARY_DIR) + "/bin/Tamborel";
 const std::string kShots = std::string(TAMBOREL_BINARY_DIR) + "/screenshots/";
+const std::string kPlayer = std::string(TAMBOREL_BINARY_DIR) + "/bin/Pellumo";
+
+// Processes running `program` with exactly `argument`: the player Tamborel
+// started for us, which is nobody's child we could wait for.
+std::vector<pid_t> ProcessesRunning(const std::string& program, const std::string& argument) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+    std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (args == program + '\0' + argument + '\0') found.push_back(static_cast<pid_t>(std::stoi(name)));
+  }
+  return found;
+}
 
 void AddTask(DataModel& m, int32_t status, const std::string& name, const std::string& dir, int32_t size) {
   DataRecord t;
@@ -193,6 +211,42 @@ TEST_F(WindowEndToEnd, StartsNormallyAfterACrashLeftTheInstanceBlock) {
   ChildProcess next;
   EXPECT_FALSE(Start(next).empty()) << "a dead instance's block stopped the start";
   EXPECT_EQ(next.Stop(10000), 0);
+}
+
+TEST_F(WindowEndToEnd, OpenFileOnACompletedDownloadPlaysItInThePlayer) {
+  Sandbox site;
+  ASSERT_TRUE(MakeTestFlv(site.path("clip.flv"), 2, "flv", "libmp3lame"));
+  NginxPeer nginx;
+  ASSERT_TRUE(nginx.Start(site.dir()));
+  // The player inherits these: its trace tells what its movie reported.
+  ScopedEnv trace("PELLUMO_TRACE", box_.path("player.trace").c_str());
+  ScopedEnv tmp("TMPDIR", box_.path("run").c_str());
+
+  ChildProcess app;
+  const std::string frame = Start(app);
+  ASSERT_FALSE(frame.empty()) << "no window";
+  AddThroughDialog(x_, frame, nginx.Url("/clip.flv"));
+  const std::string saved = box_.path("home/Documents/Tamborel/clip.flv");
+  ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(saved) == ReadWholeFile(site.path("clip.flv")); }, 30s));
+  std::this_thread::sleep_for(1500ms);  // the list shows it as completed
+
+  // The Completed category, then a double-click on its only row: Open File
+  // by the double-click table (the frame sits at the top left of a screen
+  // without a window manager).
+  ASSERT_EQ(RunCommand({"xdotool", "mousemove", "--sync", "110", "114", "click", "1"}, nullptr, 10000), 0);
+  std::this_thread::sleep_for(700ms);
+  ASSERT_EQ(RunCommand({"xdotool", "mousemove", "--sync", "290", "104", "click", "--repeat", "2", "--delay", "80", "1"},
+                       nullptr, 10000), 0);
+  const std::string player = x_.WaitForWindow("Pellumo$", 30000);
+  EXPECT_FALSE(player.empty()) << "the player did not start";
+  EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(box_.path("player.trace")).find("movie playfinish") !=
+                                   std::string::npos; }, 60s))
+      << ReadWholeFile(box_.path("player.trace"));
+  x_.Screenshot(kShots + "open_file_player.png");
+  const std::vector<pid_t> players = ProcessesRunning(kPlayer, saved);
+  EXPECT_EQ(players.size(), 1u) << "the player was not started with the file";
+  for (pid_t pid : players) ::kill(pid, SIGTERM);
+  EXPECT_EQ(app.Stop(10000), 0);
 }
 
 }  // namespace

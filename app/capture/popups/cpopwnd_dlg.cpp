@@ -157,7 +157,14 @@ void CPopWndDlg::TakeThumbnail() {
   if (!request_.mainWindow) return;
   constexpr size_t kMaxUnclaimed = 8;
   if (unclaimed_.size() >= kMaxUnclaimed) unclaimed_.pop_front();
-  unclaimed_.push_back(std::make_unique<QImage>(flash_->grab().toImage()));
+  // Drawn onto an opaque picture: the unused fourth byte of a video frame
+  // must not make the thumbnail see-through.
+  const qreal dpr = flash_->devicePixelRatioF();
+  auto picture = std::make_unique<QImage>(flash_->size() * dpr, QImage::Format_RGB32);
+  picture->setDevicePixelRatio(dpr);
+  picture->fill(Qt::black);
+  flash_->render(picture.get());
+  unclaimed_.push_back(std::move(picture));
   request_.mainWindow->Post(shell::UM_POPUP_THUMBNAIL, request_.id,
                             reinterpret_cast<platform::MessageParam>(unclaimed_.back().get()));
 }

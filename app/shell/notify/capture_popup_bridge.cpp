@@ -1,34 +1,28 @@
 #include "app/shell/notify/capture_popup_bridge.h"
 
-#include <QFile>
 #include <QSet>
 
-#include <cstdlib>
 #include <memory>
+
+#include "ui/trace_file.h"
 
 namespace {
 
-// A line log of the capture history's changes, written when
-// TAMBOREL_POPUP_TRACE names a file: the end-to-end tests read it, users
-// never need it.
+// The capture history's changes, for the end-to-end tests.
 void Trace(const QString& line) {
-  static std::unique_ptr<QFile> file = []() -> std::unique_ptr<QFile> {
-    const char* path = std::getenv("TAMBOREL_POPUP_TRACE");
-    if (!path || !*path) return nullptr;
-    auto f = std::make_unique<QFile>(QString::fromLocal8Bit(path));
-    if (!f->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
-    return f;
-  }();
-  if (!file) return;
-  file->write((line + QLatin1Char('\n')).toUtf8());
-  file->flush();
+  static TraceFile file("TAMBOREL_POPUP_TRACE");
+  file.Write(line);
 }
 
-// Tells a picture from a blank grab: up to `limit` distinct colours.
-int CountColours(const QImage& picture, int limit) {
+// Tells a picture from a blank or see-through grab: up to `limit` distinct
+// colours among its opaque pixels.
+int CountOpaqueColours(const QImage& picture, int limit) {
   QSet<QRgb> seen;
   for (int y = 0; y < picture.height() && seen.size() < limit; ++y)
-    for (int x = 0; x < picture.width() && seen.size() < limit; ++x) seen.insert(picture.pixel(x, y));
+    for (int x = 0; x < picture.width() && seen.size() < limit; ++x) {
+      const QRgb pixel = picture.pixel(x, y);
+      if (qAlpha(pixel) == 255) seen.insert(pixel);
+    }
   return static_cast<int>(seen.size());
 }
 
@@ -94,6 +88,6 @@ bool CapturePopupBridge::SetThumbnail(int32_t captureId, const QImage& picture) 
             .arg(captureId)
             .arg(picture.width())
             .arg(picture.height())
-            .arg(CountColours(picture, 64)));
+            .arg(CountOpaqueColours(picture, 64)));
   return true;
 }

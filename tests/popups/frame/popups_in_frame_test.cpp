@@ -19,6 +19,7 @@
 #include "tests/popups/popup_test_support.h"
 #include "tests/support/child_process.h"
 #include "tests/support/flv_media.h"
+#include "tests/support/frame_stub.h"
 #include "tests/support/gui_test_support.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
@@ -45,15 +46,7 @@ class PopupsInFrame : public ::testing::Test {
   ~PopupsInFrame() override { frame_.reset(); }
 
   DataRecord& AddCompleted(const std::string& name) {
-    DataRecord t;
-    t.TaskIndex = ++model_.LastTaskIndex;
-    t.SortIndex = ++model_.LastSortIndex;
-    t.DownStatus = Completed;
-    t.FileName = name;
-    t.URL = "http://example.test/" + name;
-    t.SaveDir = box_.dir();
-    model_.tasks.push_back(t);
-    return model_.tasks.back();
+    return testsupport::AddListedTask(model_, Completed, name, box_.dir());
   }
   CMainFrame& Frame() {
     frame_ = std::make_unique<CMainFrame>(model_, settings_, store_, hooks_, box_.dir(), &launcher_);

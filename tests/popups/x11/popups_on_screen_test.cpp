@@ -25,6 +25,7 @@
 #include "core/settings.h"
 #include "tests/popups/popup_test_support.h"
 #include "tests/support/child_process.h"
+#include "tests/support/frame_stub.h"
 #include "tests/support/xvfb_display.h"
 
 // Fontconfig and the desktop bus keep their allocations to the end of the process.
@@ -49,25 +50,7 @@ QApplication* App() {
   return &TestApp();
 }
 
-class FakeFrame : public shell::FrameAccess {
- public:
-  QWidget* Window() override { return nullptr; }
-  DataModel& Model() override { return model; }
-  Settings& AppSettings() override { return settings; }
-  TaskRunner& Runner() override { std::abort(); }  // the popups never ask for it
-  platform::WindowServices& Services() override { return services; }
-  uint32_t WindowHandle() const override { return 0; }
-  void RefreshViews() override {}
-  int32_t AddTask(const TaskRequest*, AskingWindow*) override { return -1; }
-  void PreviewFile(const std::string&, int32_t) override {}
-  void SetMonitoring(bool) override {}
-  void ShowAndRaise() override {}
-  void ShowTask(int32_t) override {}
-
-  DataModel model;
-  Settings settings;
-  RecordingWindow services;
-};
+using FakeFrame = testsupport::StubFrame<RecordingWindow>;
 
 class FakeHistory : public CaptureHistorySource {
  public:
