@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "platform/message_port.h"
 #include "platform/shared_memory.h"
+#include "tests/capture/fake_tamborel.h"
 #include "tests/capture/run_capture_tool.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
@@ -23,53 +24,8 @@
 
 namespace {
 
-std::vector<std::string> CaptureBlocksLeft() {
-  std::vector<std::string> left;
-  for (const auto& e : std::filesystem::directory_iterator("/dev/shm"))
-    if (e.path().filename().string().rfind("QUORLIN_DL_", 0) == 0) left.push_back(e.path().filename());
-  return left;
-}
-
-// A running Tamborel as far as the capture side can tell: the monitor map,
-// and a window whose messages reach the intake.
-class FakeTamborel : public platform::WindowServices {
- public:
-  FakeTamborel() {
-    settings.PlaySound = 0;
-    settings.ShowCapturePopWnd = 0;
-    capture::CaptureIntakeServices s;
-    s.model = &model;
-    s.settings = &settings;
-    intake = std::make_unique<capture::CaptureIntake>(s);
-  }
-  void SetHandler(platform::MessageHandler*) override {}
-  void Post(uint32_t msg, platform::MessageParam w, platform::MessageParam) override {
-    std::lock_guard<std::mutex> g(lock);
-    if (msg == capture::kUmCaptured && readBlocks) intake->OnCaptured(static_cast<uint32_t>(w));
-  }
-  void SetTimer(int, int) override {}
-  void KillTimer(int) override {}
-
-  bool Start() {
-    bridge.Create(std::filesystem::path(VARNOTH).parent_path().string() + "/");
-    if (!bridge.Active() || !port.Open()) return false;
-    bridge.Start(port.Handle(), settings);
-    return true;
-  }
-  std::vector<capture::CaptureRecord> History() {
-    std::lock_guard<std::mutex> g(lock);
-    return intake->History();
-  }
-
-  std::mutex lock;
-  bool readBlocks = true;
-  Settings settings;
-  DataModel model;
-  std::unique_ptr<capture::CaptureIntake> intake;
-  capture::MonitorBridge bridge;
-  platform::MessagePort port{this};
-};
-
+using testsupport::CaptureBlocksLeft;
+using testsupport::FakeTamborel;
 using testsupport::RunCaptureTool;
 using testsupport::ToolRun;
 
