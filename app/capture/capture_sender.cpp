@@ -34,6 +34,21 @@ void WaitForReader(const std::string& name, int waitMs) {
   platform::SharedMemory::Unlink(name);
 }
 
+std::string WithoutExe(const std::string& name) {
+  constexpr char kExe[] = ".exe";
+  const size_t n = sizeof(kExe) - 1;
+  if (name.size() > n && EqualNoCase(name.substr(name.size() - n), kExe)) return name.substr(0, name.size() - n);
+  return name;
+}
+
+// At most `max` bytes of `text`, not ending inside a UTF-8 sequence.
+void CutAt(std::string* text, size_t max) {
+  if (text->size() <= max) return;
+  size_t n = max;
+  while (n > 0 && (static_cast<unsigned char>((*text)[n]) & 0xC0) == 0x80) --n;
+  text->resize(n);
+}
+
 }  // namespace
 
 int CaptureOutcome::ExitCode() const {
@@ -61,25 +76,6 @@ std::string FindMonitored(const std::vector<std::string>& monitored, const std::
     if (!pattern.empty() && EqualNoCase(m, pattern)) return m;
   return {};
 }
-
-namespace {
-
-std::string WithoutExe(const std::string& name) {
-  constexpr char kExe[] = ".exe";
-  const size_t n = sizeof(kExe) - 1;
-  if (name.size() > n && EqualNoCase(name.substr(name.size() - n), kExe)) return name.substr(0, name.size() - n);
-  return name;
-}
-
-// At most `max` bytes of `text`, not ending inside a UTF-8 sequence.
-void CutAt(std::string* text, size_t max) {
-  if (text->size() <= max) return;
-  size_t n = max;
-  while (n > 0 && (static_cast<unsigned char>((*text)[n]) & 0xC0) == 0x80) --n;
-  text->resize(n);
-}
-
-}  // namespace
 
 void FitHeadersToBlock(CaptureRequest* r) {
   using L = CaptureBlockLayout;

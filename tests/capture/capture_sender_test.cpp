@@ -46,6 +46,7 @@ TEST_F(CaptureSenderTest, RefusalsExitTwoWithTheirReason) {
       std::string line;
     } cases[] = {
         {{"--browser", "chrome.exe", "http://h/a.flv"}, "browser \"chrome.exe\" is not monitored"},
+        {{"--browser", "firefoxy", "http://h/a.flv"}, "browser \"firefoxy\" is not monitored"},
         {{"http://h/a.swf"}, "type \"*.swf\" is not monitored"},
         {{"--pattern=*.txt", "http://h/a.flv"}, "type \"*.txt\" is not monitored"},
         {{"http://h/page"}, "the address names no file type"},
@@ -82,6 +83,7 @@ TEST_F(CaptureSenderTest, CapturedAddressesReachTheIntake) {
         "http://127.0.0.1:8080/v/clip.flv?x=1#frag"},
        "http://127.0.0.1:8080/v/clip.flv?x=1", "*.flv", "http://page/", "UA/2", "s=1"},
       {{"--pattern", "*.FLV", "http://h"}, "http://h/", "*.flv"},
+      {{"--browser", "firefox-esr", "http://h/b.flv"}, "http://h/b.flv", "*.flv"},  // named by "firefox.exe"
       {{"https://secure.example/m/a.MP4"}, "https://secure.example/m/a.MP4", "*.mp4"},
       {{"rtmp://127.0.0.1:1936/vod/clip.flv"}, "rtmp://127.0.0.1:1936/vod/clip", "*.flv", "", "", "",
        "127.0.0.1:1936", "vod", "clip"},

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/capture/browser/host_message.h"
 #include "app/capture/capture_sender.h"
