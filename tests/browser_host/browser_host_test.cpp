@@ -104,12 +104,7 @@ TEST_F(BrowserHostTest, EachMessageIsCapturedOrRefusedForItsReason) {
       continue;
     }
     ASSERT_EQ(history.size(), ++records);
-    const capture::CaptureRecord& r = history.back();
-    EXPECT_EQ(r.address, c.address);
-    EXPECT_EQ(r.pattern, c.pattern);
-    EXPECT_EQ(r.referer, c.referer);
-    EXPECT_EQ(r.userAgent, c.userAgent);
-    EXPECT_EQ(r.cookie, c.cookie);
+    testsupport::ExpectCapture(history.back(), {c.address, c.pattern, c.referer, c.userAgent, c.cookie});
   }
 }
 

@@ -99,11 +99,7 @@ TEST_F(CaptureSenderTest, CapturedAddressesReachTheIntake) {
     const std::vector<capture::CaptureRecord> history = tamborel.History();
     ASSERT_EQ(history.size(), ++n);
     const capture::CaptureRecord& r = history.back();
-    EXPECT_EQ(r.address, c.address);
-    EXPECT_EQ(r.pattern, c.pattern);
-    EXPECT_EQ(r.referer, c.referer);
-    EXPECT_EQ(r.userAgent, c.userAgent);
-    EXPECT_EQ(r.cookie, c.cookie);
+    testsupport::ExpectCapture(r, {c.address, c.pattern, c.referer, c.userAgent, c.cookie});
     EXPECT_EQ(r.rtmpHost, c.rtmpHost);
     EXPECT_EQ(r.rtmpApp, c.rtmpApp);
     EXPECT_EQ(r.rtmpPlayPath, c.rtmpPlayPath);

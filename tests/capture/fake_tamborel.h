@@ -4,6 +4,8 @@
 // defined by the test's build.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -66,5 +68,17 @@ class FakeTamborel : public platform::WindowServices {
   capture::MonitorBridge bridge;
   platform::MessagePort port{this};
 };
+
+// What a captured HTTP address must have become in the history.
+struct ExpectedCapture {
+  std::string address, pattern, referer, userAgent, cookie;
+};
+inline void ExpectCapture(const capture::CaptureRecord& r, const ExpectedCapture& e) {
+  EXPECT_EQ(r.address, e.address);
+  EXPECT_EQ(r.pattern, e.pattern);
+  EXPECT_EQ(r.referer, e.referer);
+  EXPECT_EQ(r.userAgent, e.userAgent);
+  EXPECT_EQ(r.cookie, e.cookie);
+}
 
 }  // namespace testsupport
