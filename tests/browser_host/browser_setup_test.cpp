@@ -115,7 +115,8 @@ TEST(FirefoxProfiles, TheExtensionAndItsPrefsGoIntoTheProfileKeepingTheUsersOwn)
             "user_pref(\"browser.startup.homepage\", \"about:blank\");\n"
             "user_pref(\"xpinstall.signatures.required\", false);\n"
             "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-            "user_pref(\"extensions.enabledScopes\", 15);\n");
+            "user_pref(\"extensions.enabledScopes\", 15);\n"
+            "user_pref(\"extensions.startupScanScopes\", 1);\n");
 
   EXPECT_FALSE(browserhost::InstallIntoFirefoxProfile(box.path("profile"), box.path("missing.xpi"), &reason));
   EXPECT_NE(reason.find("missing.xpi"), std::string::npos) << reason;

@@ -53,6 +53,9 @@ constexpr const char* kPrefs[][2] = {
     {"xpinstall.signatures.required", "false"},
     {"extensions.autoDisableScopes", "0"},
     {"extensions.enabledScopes", "15"},
+    // A profile that has run before only notices a new add-on in its
+    // extensions folder when it looks there at start.
+    {"extensions.startupScanScopes", "1"},
 };
 
 bool WriteFile(const std::string& path, const std::string& text) {
