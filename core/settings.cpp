@@ -12,7 +12,10 @@ const char kBuiltInMediaTypes[] =
     "QuickTime Movie|*.mov,AVI Video|*.avi,MPEG-1 Audio Layer 3|*.mp3,"
     "Windows Media Audio|*.wma,Flash Movie|*.swf";
 
-const char kDefaultMonitor[] = "iexplore.exe,firefox.exe,opera.exe,maxthon.exe";
+// "chromium" is the browser this system ships; "firefox.exe" already names
+// Firefox here (see BrowserEntryMatches). Stored lists stay as they were:
+// the options dialog offers the browsers found on the system.
+const char kDefaultMonitor[] = "iexplore.exe,firefox.exe,opera.exe,maxthon.exe,chromium";
 
 std::vector<std::string> Split(const std::string& text, char sep) {
   std::vector<std::string> parts;

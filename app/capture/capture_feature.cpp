@@ -1,7 +1,10 @@
 #include "app/capture/capture_feature.h"
 
+#include <unistd.h>
+
 #include <utility>
 
+#include "app/capture/browser/host_registration.h"
 #include "app/capture/capture_messages.h"
 #include "app/capture/media_info_request.h"
 #include "app/shell/frame_hooks.h"
@@ -61,6 +64,16 @@ void CaptureFeature::Start(shell::FrameAccess& frame) {
   bridge_.Create(programDir_);
   bridge_.Start(frame.WindowHandle(), frame.AppSettings());
   bridge_.SetMonitoring(frame.AppSettings().Monitoring != 0);
+  RegisterBrowserHost();
+}
+
+void CaptureFeature::RegisterBrowserHost() {
+  // Browsers start the host from the path in its manifest: the manifests
+  // follow this program folder wherever it was put. A few small files, and
+  // none at all when they already say the same.
+  const std::string host = programDir_ + browserhost::kHostProgramName;
+  if (::access(host.c_str(), X_OK) != 0) return;
+  browserhost::RegisterNativeHostForUser(host);
 }
 
 void CaptureFeature::Install(shell::FrameHooks& hooks) {

@@ -44,6 +44,8 @@ class CaptureFeature {
 
  private:
   void Start(shell::FrameAccess& frame);
+  // Points the browsers' native messaging at the host beside this program.
+  void RegisterBrowserHost();
 
   std::string programDir_;
   MonitorBridge bridge_;

@@ -34,6 +34,21 @@ void WaitForReader(const std::string& name, int waitMs) {
   platform::SharedMemory::Unlink(name);
 }
 
+std::string WithoutExe(const std::string& name) {
+  constexpr char kExe[] = ".exe";
+  const size_t n = sizeof(kExe) - 1;
+  if (name.size() > n && EqualNoCase(name.substr(name.size() - n), kExe)) return name.substr(0, name.size() - n);
+  return name;
+}
+
+// At most `max` bytes of `text`, not ending inside a UTF-8 sequence.
+void CutAt(std::string* text, size_t max) {
+  if (text->size() <= max) return;
+  size_t n = max;
+  while (n > 0 && (static_cast<unsigned char>((*text)[n]) & 0xC0) == 0x80) --n;
+  text->resize(n);
+}
+
 }  // namespace
 
 int CaptureOutcome::ExitCode() const {
@@ -60,6 +75,31 @@ std::string FindMonitored(const std::vector<std::string>& monitored, const std::
   for (const std::string& m : monitored)
     if (!pattern.empty() && EqualNoCase(m, pattern)) return m;
   return {};
+}
+
+void FitHeadersToBlock(CaptureRequest* r) {
+  using L = CaptureBlockLayout;
+  // Each field keeps its terminator.
+  CutAt(&r->referer, L::kRefererSize - 1 - std::string_view("Referer: ").size());
+  CutAt(&r->userAgent, L::kUserAgentSize - 1 - std::string_view("User-Agent: ").size());
+  const size_t cookieMax = L::kCookieSize - 1;
+  if (r->cookie.size() > cookieMax) {
+    const size_t pair = r->cookie.rfind(';', cookieMax);
+    r->cookie.resize(pair == std::string::npos ? 0 : pair);
+  }
+}
+
+bool BrowserEntryMatches(const std::string& entry, const std::string& executable) {
+  const std::string e = WithoutExe(entry);
+  const std::string x = WithoutExe(executable);
+  if (e.empty() || x.size() < e.size() || !EqualNoCase(x.substr(0, e.size()), e)) return false;
+  return x.size() == e.size() || x[e.size()] == '-';
+}
+
+bool IsBrowserListed(const std::vector<std::string>& browsers, const std::string& executable) {
+  for (const std::string& b : browsers)
+    if (BrowserEntryMatches(b, executable)) return true;
+  return false;
 }
 
 bool BuildCaptureFields(const CaptureRequest& request, const std::string& pattern, CaptureFields* f,
@@ -112,18 +152,20 @@ bool BuildCaptureFields(const CaptureRequest& request, const std::string& patter
   return true;
 }
 
+bool ReadMonitorConfig(MonitorConfig* config) {
+  platform::SharedMemory map;
+  if (!map.Open(kMonitorMapName, MonitorMapLayout::kSize, false)) return false;
+  *config = ReadMonitorMap(map.Data());
+  return true;
+}
+
 CaptureOutcome SendCapture(const CaptureRequest& request, const CaptureSendOptions& options) {
   MonitorConfig config;
-  {
-    platform::SharedMemory map;
-    if (!map.Open(kMonitorMapName, MonitorMapLayout::kSize, false))
-      return Refused(CaptureResult::NoProgram, "no running Tamborel");
-    config = ReadMonitorMap(map.Data());
-  }
+  if (!ReadMonitorConfig(&config)) return Refused(CaptureResult::NoProgram, "no running Tamborel");
   if (config.window == 0 || !platform::IsWindow(config.window))
     return Refused(CaptureResult::NoProgram, "no running Tamborel");
   if (!config.monitoring) return Refused(CaptureResult::MonitoringOff, "monitoring is off in Tamborel");
-  if (!request.browser.empty() && FindMonitored(config.browsers, request.browser).empty())
+  if (!request.browser.empty() && !IsBrowserListed(config.browsers, request.browser))
     return Refused(CaptureResult::BrowserNotMonitored, "browser \"" + request.browser + "\" is not monitored");
 
   const std::string wanted = request.pattern.empty() ? PatternOfAddress(request.url) : request.pattern;

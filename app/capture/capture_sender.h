@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/capture/capture_block.h"
+#include "app/capture/monitor_map.h"
 
 namespace capture {
 
@@ -16,7 +17,7 @@ struct CaptureRequest {
   std::string referer;
   std::string userAgent;
   std::string cookie;
-  std::string browser;    // program name; empty: any browser
+  std::string browser;    // the browser's executable name; empty: any browser
 };
 
 enum class CaptureResult {
@@ -43,11 +44,28 @@ struct CaptureSendOptions {
 CaptureOutcome SendCapture(const CaptureRequest& request, const CaptureSendOptions& options = {});
 
 // Pieces of the above, for tests and other front ends.
+// The running Tamborel's monitor configuration; false when its map is missing
+// or not this user's.
+bool ReadMonitorConfig(MonitorConfig* config);
 // "*.ext" of the address's last path segment; for a stream address without
 // one, "*.flv". Empty when there is no extension.
 std::string PatternOfAddress(const std::string& url);
 // The monitored pattern equal to `pattern` ignoring case, or empty.
 std::string FindMonitored(const std::vector<std::string>& monitored, const std::string& pattern);
+// Whether a browser-list entry names the browser running as `executable`.
+// Names from Windows keep their ".exe", programs here have none, and
+// packagers add suffixes: ignoring case and a trailing ".exe" on either side,
+// the entry equals the name or the name continues it after a "-"
+// ("firefox.exe" matches firefox-esr, not firefoxy).
+bool BrowserEntryMatches(const std::string& entry, const std::string& executable);
+// Whether any entry of `browsers` matches.
+bool IsBrowserListed(const std::vector<std::string>& browsers, const std::string& executable);
+// Cuts Referer, User-Agent and cookie so that each fits its block field
+// together with its header name, for requests from a source nobody vouches
+// for: a cookie loses whole "name=value" pairs from its end, no text is cut
+// inside a UTF-8 sequence. The address is never cut: a cut one names another
+// file.
+void FitHeadersToBlock(CaptureRequest* request);
 // The block fields for the request; false (with a reason) for an address it
 // cannot carry.
 bool BuildCaptureFields(const CaptureRequest& request, const std::string& pattern, CaptureFields* fields,

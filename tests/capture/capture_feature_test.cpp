@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,9 +16,11 @@
 #include "app/shell/frame_hooks.h"
 #include "core/data_model.h"
 #include "core/settings.h"
+#include "platform/file_system.h"
 #include "platform/shared_memory.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -138,6 +141,36 @@ TEST_F(CaptureFeatureTest, MonitoringFollowsTheFrameFromStartToExit) {
   }
   platform::SharedMemory view;
   EXPECT_FALSE(view.Open(capture::kMonitorMapName, capture::MonitorMapLayout::kSize, false));
+}
+
+TEST_F(CaptureFeatureTest, MonitorStartPointsTheBrowsersAtTheHostBesideTheProgram) {
+  testsupport::Sandbox home;
+  testsupport::ScopedEnv homeDir("HOME", home.dir().c_str());
+  testsupport::ScopedEnv config("XDG_CONFIG_HOME", home.path("config").c_str());
+  const std::string chromium = home.path("config/chromium/NativeMessagingHosts/com.quorlin.tamborel.json");
+  const std::string firefox = home.path(".mozilla/native-messaging-hosts/com.quorlin.tamborel.json");
+  FakeFrame frame;
+  {
+    // No host in the program folder: nothing to point at.
+    capture::CaptureFeature feature(program.dir());
+    shell::FrameHooks hooks;
+    feature.Install(hooks);
+    hooks.startMonitor(frame);
+    EXPECT_FALSE(platform::FileExists(chromium));
+    hooks.stopMonitor(frame);
+  }
+  program.WriteFile("tamborel-browser-host", "#!/bin/sh\n");
+  ASSERT_EQ(::chmod(program.path("tamborel-browser-host").c_str(), 0755), 0);
+  capture::CaptureFeature feature(program.dir());
+  shell::FrameHooks hooks;
+  feature.Install(hooks);
+  hooks.startMonitor(frame);
+  for (const std::string& manifest : {chromium, firefox}) {
+    EXPECT_NE(testsupport::ReadWholeFile(manifest).find("\"" + program.path("tamborel-browser-host") + "\""),
+              std::string::npos)
+        << manifest;
+  }
+  hooks.stopMonitor(frame);
 }
 
 TEST_F(CaptureFeatureTest, ACaptureBecomesATaskThroughTheFramesAddTask) {

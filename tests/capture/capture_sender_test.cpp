@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "platform/message_port.h"
 #include "platform/shared_memory.h"
+#include "tests/capture/fake_tamborel.h"
 #include "tests/capture/run_capture_tool.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
@@ -23,53 +24,8 @@
 
 namespace {
 
-std::vector<std::string> CaptureBlocksLeft() {
-  std::vector<std::string> left;
-  for (const auto& e : std::filesystem::directory_iterator("/dev/shm"))
-    if (e.path().filename().string().rfind("QUORLIN_DL_", 0) == 0) left.push_back(e.path().filename());
-  return left;
-}
-
-// A running Tamborel as far as the capture side can tell: the monitor map,
-// and a window whose messages reach the intake.
-class FakeTamborel : public platform::WindowServices {
- public:
-  FakeTamborel() {
-    settings.PlaySound = 0;
-    settings.ShowCapturePopWnd = 0;
-    capture::CaptureIntakeServices s;
-    s.model = &model;
-    s.settings = &settings;
-    intake = std::make_unique<capture::CaptureIntake>(s);
-  }
-  void SetHandler(platform::MessageHandler*) override {}
-  void Post(uint32_t msg, platform::MessageParam w, platform::MessageParam) override {
-    std::lock_guard<std::mutex> g(lock);
-    if (msg == capture::kUmCaptured && readBlocks) intake->OnCaptured(static_cast<uint32_t>(w));
-  }
-  void SetTimer(int, int) override {}
-  void KillTimer(int) override {}
-
-  bool Start() {
-    bridge.Create(std::filesystem::path(VARNOTH).parent_path().string() + "/");
-    if (!bridge.Active() || !port.Open()) return false;
-    bridge.Start(port.Handle(), settings);
-    return true;
-  }
-  std::vector<capture::CaptureRecord> History() {
-    std::lock_guard<std::mutex> g(lock);
-    return intake->History();
-  }
-
-  std::mutex lock;
-  bool readBlocks = true;
-  Settings settings;
-  DataModel model;
-  std::unique_ptr<capture::CaptureIntake> intake;
-  capture::MonitorBridge bridge;
-  platform::MessagePort port{this};
-};
-
+using testsupport::CaptureBlocksLeft;
+using testsupport::FakeTamborel;
 using testsupport::RunCaptureTool;
 using testsupport::ToolRun;
 
@@ -90,6 +46,7 @@ TEST_F(CaptureSenderTest, RefusalsExitTwoWithTheirReason) {
       std::string line;
     } cases[] = {
         {{"--browser", "chrome.exe", "http://h/a.flv"}, "browser \"chrome.exe\" is not monitored"},
+        {{"--browser", "firefoxy", "http://h/a.flv"}, "browser \"firefoxy\" is not monitored"},
         {{"http://h/a.swf"}, "type \"*.swf\" is not monitored"},
         {{"--pattern=*.txt", "http://h/a.flv"}, "type \"*.txt\" is not monitored"},
         {{"http://h/page"}, "the address names no file type"},
@@ -126,6 +83,7 @@ TEST_F(CaptureSenderTest, CapturedAddressesReachTheIntake) {
         "http://127.0.0.1:8080/v/clip.flv?x=1#frag"},
        "http://127.0.0.1:8080/v/clip.flv?x=1", "*.flv", "http://page/", "UA/2", "s=1"},
       {{"--pattern", "*.FLV", "http://h"}, "http://h/", "*.flv"},
+      {{"--browser", "firefox-esr", "http://h/b.flv"}, "http://h/b.flv", "*.flv"},  // named by "firefox.exe"
       {{"https://secure.example/m/a.MP4"}, "https://secure.example/m/a.MP4", "*.mp4"},
       {{"rtmp://127.0.0.1:1936/vod/clip.flv"}, "rtmp://127.0.0.1:1936/vod/clip", "*.flv", "", "", "",
        "127.0.0.1:1936", "vod", "clip"},
@@ -141,11 +99,7 @@ TEST_F(CaptureSenderTest, CapturedAddressesReachTheIntake) {
     const std::vector<capture::CaptureRecord> history = tamborel.History();
     ASSERT_EQ(history.size(), ++n);
     const capture::CaptureRecord& r = history.back();
-    EXPECT_EQ(r.address, c.address);
-    EXPECT_EQ(r.pattern, c.pattern);
-    EXPECT_EQ(r.referer, c.referer);
-    EXPECT_EQ(r.userAgent, c.userAgent);
-    EXPECT_EQ(r.cookie, c.cookie);
+    testsupport::ExpectCapture(r, {c.address, c.pattern, c.referer, c.userAgent, c.cookie});
     EXPECT_EQ(r.rtmpHost, c.rtmpHost);
     EXPECT_EQ(r.rtmpApp, c.rtmpApp);
     EXPECT_EQ(r.rtmpPlayPath, c.rtmpPlayPath);

@@ -87,7 +87,7 @@ TEST_F(MonitorBridgeTest, PublishesTheMapAndDrivesTheLibraryThroughItsLife) {
     c = ReadMap();
     EXPECT_EQ(c.window, 0xCAFE01u);
     EXPECT_TRUE(c.monitoring);
-    EXPECT_EQ(c.browsers, (std::vector<std::string>{"iexplore.exe", "firefox.exe", "opera.exe", "maxthon.exe"}));
+    EXPECT_EQ(c.browsers, (std::vector<std::string>{"iexplore.exe", "firefox.exe", "opera.exe", "maxthon.exe", "chromium"}));
     EXPECT_EQ(c.patterns.size(), 16u);
     EXPECT_EQ(filterSet(), 1);
 
@@ -98,7 +98,7 @@ TEST_F(MonitorBridgeTest, PublishesTheMapAndDrivesTheLibraryThroughItsLife) {
     settings.MediaTypeOn[16] = 1;
     bridge.RefreshLists(settings);
     c = ReadMap();
-    EXPECT_EQ(c.browsers, (std::vector<std::string>{"iexplore.exe", "opera.exe", "maxthon.exe"}));
+    EXPECT_EQ(c.browsers, (std::vector<std::string>{"iexplore.exe", "opera.exe", "maxthon.exe", "chromium"}));
     EXPECT_EQ(c.patterns.size(), 17u);
 
     bridge.ClearFlag();

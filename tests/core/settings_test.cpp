@@ -35,7 +35,7 @@ TEST(Settings, FreshUserGetsDefaultsAndTheSaveFolderIsCreated) {
   EXPECT_EQ(s.FinishSound, box.path("prog/sound/finish.wav"));
   using B = std::vector<std::pair<std::string, int>>;
   EXPECT_EQ(Names(s.Browsers),
-            (B{{"iexplore.exe", 1}, {"firefox.exe", 1}, {"opera.exe", 1}, {"maxthon.exe", 1}}));
+            (B{{"iexplore.exe", 1}, {"firefox.exe", 1}, {"opera.exe", 1}, {"maxthon.exe", 1}, {"chromium", 1}}));
 
   EXPECT_EQ(s.Monitoring, 1);
   EXPECT_EQ(s.RetryDelay, 10);
@@ -86,7 +86,7 @@ TEST(Settings, BrowserTextsSplitAtCommasDroppingEmptyPieces) {
       {"", "c.exe", {{"c.exe", 0}}},  // an empty text is not a missing one
       {",,,", ",", {}},
       {std::nullopt, "c.exe",
-       {{"iexplore.exe", 1}, {"firefox.exe", 1}, {"opera.exe", 1}, {"maxthon.exe", 1}, {"c.exe", 0}}},
+       {{"iexplore.exe", 1}, {"firefox.exe", 1}, {"opera.exe", 1}, {"maxthon.exe", 1}, {"chromium", 1}, {"c.exe", 0}}},
   };
   testsupport::Sandbox box;
   for (const Case& c : cases) {

@@ -47,6 +47,24 @@ TEST(DlgOptionsCapture, ShowsTheBrowserList) {
   EXPECT_FALSE(d.removeButton()->isEnabled());  // nothing selected
 }
 
+TEST(DlgOptionsCapture, InstalledBrowsersNoEntryNamesAreOfferedUnticked) {
+  testsupport::OffscreenApp();
+  Settings s = DefaultSettings();
+  // firefox-esr is what " firefox.exe" already names.
+  CDlgOptionsCapture d(s, nullptr, {"chromium", "firefox-esr", "chrome", "chromium", "links"});
+  EXPECT_EQ(Rows(d), (std::vector<Row>{{" iexplore.exe", true},
+                                       {" firefox.exe", true},
+                                       {" opera.exe", true},
+                                       {" maxthon.exe", true},
+                                       {" links.exe", false},
+                                       {" chromium", false},
+                                       {" chrome", false}}));
+  d.list()->setCurrentRow(5);
+  EXPECT_FALSE(d.removeButton()->isEnabled());  // chromium comes with the program
+  d.list()->setCurrentRow(6);
+  EXPECT_TRUE(d.removeButton()->isEnabled());
+}
+
 TEST(DlgOptionsCapture, AddingAProgram) {
   testsupport::OffscreenApp();
   Settings s = DefaultSettings();

@@ -299,6 +299,25 @@ CAPTURE = {
 }
 
 
+def frames(*messages):
+    """Native messaging frames: a 4-byte little-endian length, then the text."""
+    return b"".join(struct.pack("<I", len(m)) + m for m in messages)
+
+
+HOST = {
+    "hello-capture": frames(
+        b'{"type":"hello","version":1}',
+        b'{"type":"capture","url":"http://127.0.0.1:8080/v/clip.mp4","method":"GET",'
+        b'"referer":"http://127.0.0.1:8080/p.html","userAgent":"Mozilla/5.0","cookie":"a=1; b=2",'
+        b'"contentType":"video/mp4"}'),
+    "untyped": frames(b'{"type":"capture","url":"https://h/stream?id=7","contentType":"video/MPEG; x=1"}'),
+    "long-cookie": frames(b'{"type":"capture","url":"http://h/a.flv","cookie":"' +
+                          b"; ".join(b"c%d=" % i + b"v" * 40 for i in range(80)) + b'"}'),
+    "bad": frames(b'{"type":"capture","url":', b"[1,2", b'{"type":"capture","url":7}') +
+           b"\xff\xff\xff\x7f{}",
+}
+
+
 def write(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     os.makedirs(folder, exist_ok=True)
@@ -397,3 +416,4 @@ write("fuzz_flv_inspect", FLV)
 write("fuzz_task_list_file", TASKS)
 write("fuzz_http_header", HTTP)
 write("fuzz_capture_block", CAPTURE)
+write("fuzz_browser_host_message", HOST)

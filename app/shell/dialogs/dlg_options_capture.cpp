@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "app/capture/capture_sender.h"
 #include "app/shell/dialogs/dialog_layout.h"
 #include "core/ansi_text.h"
 #include "platform/message_box.h"
@@ -36,13 +37,14 @@ std::set<std::string> MonitoredNames(const std::vector<BrowserEntry>& browsers) 
 }  // namespace
 
 bool CDlgOptionsCapture::IsBuiltInBrowser(const QString& rowText) {
-  for (const char* name : {" iexplore.exe", " firefox.exe", " opera.exe", " maxthon.exe"}) {
+  for (const char* name : {" iexplore.exe", " firefox.exe", " opera.exe", " maxthon.exe", " chromium"}) {
     if (rowText.compare(QString::fromLatin1(name), Qt::CaseInsensitive) == 0) return true;
   }
   return false;
 }
 
-CDlgOptionsCapture::CDlgOptionsCapture(Settings& settings, QWidget* parent)
+CDlgOptionsCapture::CDlgOptionsCapture(Settings& settings, QWidget* parent,
+                                       const std::vector<std::string>& installedBrowsers)
     : QDialog(parent), settings_(settings), pickProgram_(PickProgram) {
   PrepareFixedDialog(this, QStringLiteral("Monitored programs"));
   auto* layout = new QGridLayout(this);
@@ -66,10 +68,20 @@ CDlgOptionsCapture::CDlgOptionsCapture(Settings& settings, QWidget* parent)
   layout->addLayout(side, 1, 1);
   layout->addWidget(MakeOkCancel(this), 2, 0, 1, 2);
 
+  std::vector<std::string> listed;
   for (const BrowserEntry& b : settings.Browsers) {
     auto* item = new QListWidgetItem(QStringLiteral(" ") + QString::fromStdString(b.Name), list_);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(b.Monitored ? Qt::Checked : Qt::Unchecked);
+    listed.push_back(b.Name);
+  }
+  // Offered, not imposed: the user ticks what Tamborel may watch.
+  for (const std::string& name : installedBrowsers) {
+    if (capture::IsBrowserListed(listed, name)) continue;
+    auto* item = new QListWidgetItem(QStringLiteral(" ") + QString::fromStdString(name), list_);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    listed.push_back(name);
   }
 
   connect(list_, &QListWidget::itemSelectionChanged, this, &CDlgOptionsCapture::UpdateRemoveEnabled);

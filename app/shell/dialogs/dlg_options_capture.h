@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "core/settings.h"
 
@@ -18,8 +20,10 @@ class CDlgOptionsCapture : public QDialog {
   // The program picker: parent -> full path of the chosen file, or empty.
   using ProgramPicker = std::function<QString(QWidget*)>;
 
-  // "OK" replaces the browser list of `settings`.
-  explicit CDlgOptionsCapture(Settings& settings, QWidget* parent = nullptr);
+  // "OK" replaces the browser list of `settings`. Browsers installed on the
+  // system (executable names) that no entry names yet follow as unticked rows.
+  explicit CDlgOptionsCapture(Settings& settings, QWidget* parent = nullptr,
+                              const std::vector<std::string>& installedBrowsers = {});
 
   void SetProgramPicker(ProgramPicker picker) { pickProgram_ = std::move(picker); }
 
@@ -31,7 +35,7 @@ class CDlgOptionsCapture : public QDialog {
   QPushButton* addButton() const { return add_; }
   QPushButton* removeButton() const { return remove_; }
 
-  // True for the four browsers that come with the program (any case).
+  // True for the browsers that come with the program (any case).
   static bool IsBuiltInBrowser(const QString& rowText);
 
   void accept() override;

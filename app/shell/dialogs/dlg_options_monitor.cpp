@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/capture/browser/installed_browsers.h"
 #include "app/shell/dialogs/dlg_options_capture.h"
 
 namespace {
@@ -67,7 +68,7 @@ CDlgOptionsMonitor::CDlgOptionsMonitor(Settings& settings, QWidget* parent) : CO
   layout->addStretch(1);
 
   connect(programs_, &QPushButton::clicked, this, [this, &settings] {
-    CDlgOptionsCapture dialog(settings, this);
+    CDlgOptionsCapture dialog(settings, this, browserhost::InstalledBrowsers());
     dialog.exec();
   });
 }
