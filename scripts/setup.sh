@@ -16,6 +16,7 @@ packages=(
   # browsers the extension's end-to-end tests drive headless
   chromium
   firefox-esr
+  nodejs  # runs the extension's own rule tests
 )
 
 missing=()

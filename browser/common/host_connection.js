@@ -50,8 +50,9 @@ class HostConnection {
   // Sends one message, connecting first when needed. False when it could not
   // be handed to the browser.
   send(message) {
-    if (!this.port && !this.connect()) return false;
-    return this.post(message);
+    if (this.port && this.post(message)) return true;
+    // Not connected, or the port died unnoticed: one fresh connection.
+    return this.connect() && this.post(message);
   }
 
   post(message) {
