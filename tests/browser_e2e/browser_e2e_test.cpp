@@ -79,7 +79,10 @@ std::vector<Served> ReadAccessLog(const std::string& file) {
 
 // The pages. Every test page is opened in a tab of its own.
 const std::map<std::string, std::string> kPages = {
-    {"video.html", "<!doctype html><title>video</title><video src=\"/media/clip.mp4\" muted autoplay></video>"},
+    // The server gives this video only to a visitor with the page's cookie.
+    {"video.html",
+     "<!doctype html><title>video</title><script>document.cookie = 'visit=42; path=/';"
+     "document.write('<video src=\"/media/clip.mp4\" muted autoplay></video>');</script>"},
     {"untyped.html", "<!doctype html><title>untyped</title><video src=\"/media/movie\" muted autoplay></video>"},
     {"link.html",
      "<!doctype html><title>link</title><a id=\"flv\" href=\"/media/clip.flv\">the clip</a>"
@@ -270,6 +273,7 @@ class BrowserEndToEnd : public ::testing::TestWithParam<Kind> {
                              "    types { text/html html; video/mp4 mp4; video/x-flv flv;"
                              " application/x-shockwave-flash swf; }\n"
                              "    location = /media/movie { default_type video/mp4; }\n"
+                             "    location = /media/clip.mp4 { if ($http_cookie !~ \"visit=42\") { return 403; } }\n"
                              "    add_header Cache-Control no-store;\n"
                              "    access_log " + accessLog + " combined;\n"));
     site = "http://127.0.0.1:" + std::to_string(server.port());
@@ -378,7 +382,7 @@ TEST_P(BrowserEndToEnd, VideosAPageLoadsBecomeDownloadsWithTheBrowsersHeaders) {
 
   // A video element, a video at an address without an extension, and a
   // link to an FLV file the page follows: each is captured once and
-  // downloaded with the browser's Referer and User-Agent.
+  // downloaded with the browser's Referer, User-Agent and cookies.
   struct Case {
     const char* page;
     const char* file;
