@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/alt_signal_stack.h"
 #include "platform/message_port_wire.h"
 
 namespace platform {
@@ -218,7 +219,10 @@ bool MessagePort::Open() {
     Close();
     return false;
   }
-  impl_->thread = std::thread([impl = impl_.get()] { impl->Run(); });
+  impl_->thread = std::thread([impl = impl_.get()] {
+    const AltSignalStack crashStack;
+    impl->Run();
+  });
   return true;
 }
 

@@ -20,6 +20,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/alt_signal_stack.h"
+
 namespace platform {
 
 namespace {
@@ -74,6 +76,7 @@ bool ResolveStoppable(const char* host, int port, sockaddr_in* out, Clock::time_
   auto lookup = std::make_shared<Lookup>();
   try {
     std::thread([lookup, name = std::string(host), port] {
+      const AltSignalStack crashStack;
       sockaddr_in addr;
       const bool found = Resolve(name.c_str(), port, &addr);
       std::lock_guard<std::mutex> lock(lookup->mutex);

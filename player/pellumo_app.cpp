@@ -6,6 +6,7 @@
 #include "player/forward_file.h"
 #include "player/instance_record.h"
 #include "player/player_commands.h"
+#include "ui/message_box_icon.h"
 
 bool HandOverToRunningInstance(const QStringList& arguments, const std::string& recordName) {
   platform::WindowHandle other = FindRunningInstance(recordName);
@@ -24,13 +25,7 @@ int QtMessageBoxSink::Show(const std::string& caption, const std::string& text, 
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(QString::fromStdString(caption));
   box.setText(QString::fromStdString(text));
-  switch (style & 0xF0) {
-    case platform::MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case platform::MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case platform::MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case platform::MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
-  }
+  box.setIcon(ui::MessageBoxIcon(style));
   switch (style & 0x0F) {
     case platform::MB_YESNO:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

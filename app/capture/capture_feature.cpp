@@ -77,6 +77,11 @@ void CaptureFeature::Install(shell::FrameHooks& hooks) {
     if (const DataRecord* task = f.Model().FindTask(taskIndex))
       mediaInfo_.Enqueue(taskIndex, DataModel::FinalPathWithSeparator(*task));
   };
+  // A capture popup's "Download again" and "Check" name their capture record.
+  hooks.captureAddress = [this](shell::FrameAccess&, int32_t captureId) {
+    const CaptureRecord* record = intake_ ? intake_->Find(captureId) : nullptr;
+    return record ? record->address : std::string();
+  };
   hooks.releaseCapture = [this](shell::FrameAccess&) {
     if (intake_) intake_->ClearHistory();
   };
@@ -84,9 +89,10 @@ void CaptureFeature::Install(shell::FrameHooks& hooks) {
   Chain(hooks, kUmCaptured, [this](shell::FrameAccess&, platform::MessageParam w, platform::MessageParam) {
     if (intake_) intake_->OnCaptured(static_cast<uint32_t>(w));
   });
-  // The asking window is a popup of this process that posted its own address.
+  // Only a popup that recognises the first parameter as its own is told
+  // about the new task.
   Chain(hooks, kUmCaptureAdd, [this](shell::FrameAccess&, platform::MessageParam w, platform::MessageParam l) {
-    if (intake_) intake_->OnCaptureAdd(reinterpret_cast<AskingWindow*>(w), static_cast<int32_t>(l));
+    if (intake_) intake_->OnCaptureAdd(popups_ ? popups_->VouchedAsker(w) : nullptr, static_cast<int32_t>(l));
   });
   Chain(hooks, kUmHistoryDownload, [this](shell::FrameAccess&, platform::MessageParam w, platform::MessageParam) {
     if (intake_) intake_->OnHistoryDownload(static_cast<int32_t>(w));

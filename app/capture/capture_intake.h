@@ -32,6 +32,12 @@ class CapturePopups {
   virtual void Queue(const PopupRequest& request) = 0;
   // Drops the request with this identifier if it still waits in the queue.
   virtual void RemoveWaiting(int32_t id) = 0;
+  // The popup whose messages carry `param` as their asking window; null for
+  // any other value (message parameters are not trusted as pointers).
+  virtual AskingWindow* VouchedAsker(intptr_t param) const {
+    (void)param;
+    return nullptr;
+  }
 };
 
 struct CaptureIntakeServices {

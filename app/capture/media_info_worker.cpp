@@ -14,6 +14,7 @@
 #include "app/capture/fixed_field.h"
 #include "app/capture/media_info_request.h"
 #include "core/data_model.h"
+#include "platform/alt_signal_stack.h"
 #include "platform/window_services.h"
 
 namespace capture {
@@ -54,6 +55,7 @@ struct MediaInfoWorker::Shared {
   }
 
   void Run(const std::string& libraryPath) {
+    const platform::AltSignalStack crashStack;  // the media library may overflow its stack
     void* library = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     auto call = library ? reinterpret_cast<MediaInfoCall>(::dlsym(library, kMediaInfoEntryName)) : nullptr;
     if (!call) {

@@ -6,6 +6,7 @@
 
 #include "app/capture/capture_feature.h"
 #include "app/shell/dialogs/dialog_features.h"
+#include "app/shell/notify/capture_popup_bridge.h"
 #include "app/shell/notify/popup_feature.h"
 #include "app/shell/tamborel_app.h"
 #include "ui/tamborel_style.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
   capture.Install(hooks);
   PopupFeature popups;  // after capture: its slots run after the capture's
   popups.Install(hooks);
+  // Every capture becomes a popup offer and a history record.
+  CapturePopupBridge bridge(capture, popups);
   // Installed after the features that set startMonitor, which it wraps.
   DialogFeatures dialogs({});
   dialogs.Install(hooks);

@@ -34,6 +34,7 @@
 #include "core/format.h"
 #include "core/settings.h"
 #include "http/task_events.h"
+#include "platform/alt_signal_stack.h"
 #include "platform/message_box.h"
 #include "platform/message_port.h"
 #include "platform/sound_player.h"
@@ -54,7 +55,10 @@ const char kDownloadPage[] = "https://www.tamborel.example/download/";
 class BackgroundSound : public platform::SoundPlayer {
  public:
   bool PlaySync(const std::string& path) override {
-    std::thread([path] { platform::SystemSoundPlayer().PlaySync(path); }).detach();
+    std::thread([path] {
+      const platform::AltSignalStack crashStack;
+      platform::SystemSoundPlayer().PlaySync(path);
+    }).detach();
     return true;
   }
 };

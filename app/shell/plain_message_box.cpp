@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "ui/message_box_icon.h"
+
 namespace shell {
 
 namespace {
@@ -26,13 +28,7 @@ int PlainMessageBox::Show(const std::string& caption, const std::string& text, u
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(caption.empty() ? QStringLiteral("Error") : QString::fromStdString(caption));
   box.setText(QString::fromStdString(text));
-  switch (style & 0xF0) {
-    case platform::MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case platform::MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case platform::MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case platform::MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
-  }
+  box.setIcon(ui::MessageBoxIcon(style));
   struct Choice { QString label; int result; QMessageBox::ButtonRole role; };
   std::vector<Choice> choices;
   switch (style & 0x0F) {

@@ -4,6 +4,7 @@
 
 #include "core/data_model.h"
 #include "core/task_list_file.h"
+#include "platform/alt_signal_stack.h"
 
 TaskListSaver::~TaskListSaver() { Wait(); }
 
@@ -25,7 +26,10 @@ std::unique_ptr<DataModel> TaskListSaver::Snapshot(DataModel& model) {
 void TaskListSaver::SaveInBackground(DataModel& model) {
   std::shared_ptr<DataModel> copy = Snapshot(model);
   Wait();
-  writer_ = std::thread([copy, folder = folder_] { SaveTaskList(*copy, folder); });
+  writer_ = std::thread([copy, folder = folder_] {
+    const platform::AltSignalStack crashStack;
+    SaveTaskList(*copy, folder);
+  });
 }
 
 bool TaskListSaver::SaveNow(const DataModel& model) {

@@ -53,8 +53,9 @@ class FakeFrame : public shell::FrameAccess {
   platform::WindowServices& Services() override { return services; }
   uint32_t WindowHandle() const override { return 0x51515151; }
   void RefreshViews() override { ++refreshes; }
-  int32_t AddTask(const TaskRequest* request, AskingWindow*) override {
+  int32_t AddTask(const TaskRequest* request, AskingWindow* asker) override {
     added.push_back(*request);
+    askers.push_back(asker);
     return static_cast<int32_t>(added.size());
   }
   void PreviewFile(const std::string&, int32_t) override {}
@@ -72,6 +73,7 @@ class FakeFrame : public shell::FrameAccess {
   Settings settings;
   QueueServices services;
   std::vector<TaskRequest> added;
+  std::vector<AskingWindow*> askers;
   int refreshes = 0;
 };
 
@@ -168,6 +170,53 @@ TEST_F(CaptureFeatureTest, ACaptureBecomesATaskThroughTheFramesAddTask) {
   EXPECT_EQ(frame.added[1].RTMPHost, "");  // AddTask splits the address itself
   hooks.releaseCapture(frame);
   EXPECT_TRUE(feature.Intake()->History().empty());
+}
+
+// Popups that recognise one parameter value as their own.
+struct VouchingPopups : capture::CapturePopups, AskingWindow {
+  static constexpr platform::MessageParam kMine = 0x7700;
+  bool IsOnScreen(const std::string&) const override { return false; }
+  void Queue(const capture::PopupRequest& r) override { queued.push_back(r.id); }
+  void RemoveWaiting(int32_t) override {}
+  AskingWindow* VouchedAsker(intptr_t param) const override {
+    return param == kMine ? const_cast<VouchingPopups*>(this) : nullptr;
+  }
+  void SendTaskAdded() override {}
+  std::vector<int32_t> queued;
+};
+
+TEST_F(CaptureFeatureTest, PopupRequestsNameTheirRecordAndOnlyTheirOwnPopupAsAsker) {
+  FakeFrame frame;
+  frame.settings.PlaySound = 0;
+  shell::FrameHooks hooks;
+  capture::CaptureFeature feature(program.dir());
+  VouchingPopups popups;
+  feature.SetPopups(&popups);
+  feature.Install(hooks);
+  hooks.startMonitor(frame);
+
+  const uint32_t number = 0x6C000000u + static_cast<uint32_t>(::getpid() & 0xFFFF);
+  char hex[16];
+  std::snprintf(hex, sizeof(hex), "%08X", number);
+  for (const char* path : {"request=GET /v/a.flv HTTP/1.1", "request=GET /v/b.flv HTTP/1.1"}) {
+    ASSERT_EQ(testsupport::RunCommand({BLOCK_WRITER, hex, path, "host=Host: h", "pattern=*.flv"}), 0);
+    hooks.messages[capture::kUmCaptured](frame, number, 0);
+  }
+  ASSERT_EQ(popups.queued.size(), 2u);
+  EXPECT_TRUE(frame.services.Take().empty());  // offered, not added
+
+  // "Download again" and "Check" find the task through the record's address.
+  EXPECT_EQ(hooks.captureAddress(frame, popups.queued[1]), "http://h/v/b.flv");
+  EXPECT_EQ(hooks.captureAddress(frame, 999), "");
+
+  // A value no popup claims is never taken for a window.
+  hooks.messages[capture::kUmCaptureAdd](frame, static_cast<platform::MessageParam>(0xDEADBEEF), popups.queued[0]);
+  hooks.messages[capture::kUmCaptureAdd](frame, VouchingPopups::kMine, popups.queued[1]);
+  ASSERT_EQ(frame.added.size(), 2u);
+  EXPECT_EQ(frame.added[0].URL, "http://h/v/a.flv");
+  EXPECT_EQ(frame.askers, (std::vector<AskingWindow*>{nullptr, &popups}));
+  EXPECT_TRUE(feature.Intake()->History().empty());
+  feature.SetPopups(nullptr);
 }
 
 TEST_F(CaptureFeatureTest, FinishedTasksGetTheirMediaInformation) {

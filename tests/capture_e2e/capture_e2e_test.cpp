@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "tests/support/nginx_peer.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/x_display.h"
 
 namespace {
 
@@ -40,49 +42,85 @@ capture::MonitorConfig ReadMap() {
   return capture::ReadMonitorMap(view.Data());
 }
 
-// An X server of its own, on the display number it picks itself.
-class Xvfb {
- public:
-  bool Start(const testsupport::Sandbox& box) {
-    const std::string log = box.path("xvfb-display");
-    if (!process_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, log))
-      return false;
-    return WaitUntil([&] {
-      display_ = testsupport::ReadWholeFile(log);
-      while (!display_.empty() && (display_.back() == '\n' || display_.back() == ' ')) display_.pop_back();
-      return !display_.empty();
-    }, 20);
-  }
-  std::string Display() const { return ":" + display_; }
-
- private:
-  testsupport::ChildProcess process_;
-  std::string display_;
+// A capture popup's buttons, by their centres at 100 % in the popup.
+struct PopupButton {
+  int x, y;
 };
+constexpr PopupButton kDownload{117 + 32, 126 + 9};
+constexpr PopupButton kDownloadAgain{27 + 43, 126 + 9};
+constexpr PopupButton kCheck{119 + 28, 126 + 9};
+constexpr PopupButton kClose{176 + 6, 6 + 6};
+constexpr int kPopupWidth = 192, kPopupHeight = 148;
 
 class CaptureEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testsupport::HaveProgram("Xvfb") || !testsupport::NginxPeer::Available())
-      GTEST_SKIP() << "needs Xvfb and nginx with its RTMP module";
+    if (!testsupport::XDisplay::Available() || !testsupport::NginxPeer::Available())
+      GTEST_SKIP() << "needs Xvfb, xdotool and nginx with its RTMP module";
     platform::SharedMemory::Unlink(capture::kMonitorMapName);
     saveDir = home.path("videos/");
     fs::create_directories(saveDir);
     fs::create_directories(home.path("config/Quorlin"));
     fs::create_directories(home.path("runtime"));
     fs::permissions(home.path("runtime"), fs::perms::owner_all, fs::perm_options::replace);
-    // Tasks start without the new-download dialog; no tutorial in the way.
-    home.WriteFile("config/Quorlin/Tamborel.conf",
-                   "[GeneralOption]\nShowTaskWnd=0\nSavePath=" + saveDir + "\n[GlobalStatus]\nShowTutorial=0\n");
-    ASSERT_TRUE(xvfb.Start(home));
+    // Tasks start without the new-download dialog; no tutorial in the way;
+    // popups stay until a button closes them, however slow the machine.
+    home.WriteFile("config/Quorlin/Tamborel.conf", "[GeneralOption]\nShowTaskWnd=0\nSavePath=" + saveDir +
+                                                       "\n[GlobalStatus]\nShowTutorial=0\n"
+                                                       "[PromptOption]\nClosePopWndWay=0\n");
+    ASSERT_TRUE(x.Start(1280, 1024, false));
+  }
+
+  // The capture popup whose caption matches, once it has grown to its full
+  // height; empty when none shows up.
+  std::string GrownPopup(const std::string& captionPattern) {
+    std::string shown;
+    WaitUntil([&] {
+      shown = x.VisibleWindows(captionPattern);
+      shown = shown.substr(0, shown.find('\n'));
+      if (shown.empty()) return false;
+      const auto r = x.Geometry(shown);
+      return r && r->width > 0 && r->height * kPopupWidth == r->width * kPopupHeight;
+    }, 60);
+    return shown;
+  }
+
+  // Clicks a popup's button where the popup really is, at its real scale.
+  bool ClickButton(const std::string& popup, PopupButton button) {
+    const auto r = x.Geometry(popup);
+    if (!r) return false;
+    const double scale = static_cast<double>(r->width) / kPopupWidth;
+    return x.Click(r->x + static_cast<int>(button.x * scale), r->y + static_cast<int>(button.y * scale));
+  }
+
+  // For failure messages.
+  std::string VisibleCaptions() {
+    std::string names;
+    std::istringstream ids(x.VisibleWindows("."));
+    for (std::string id; std::getline(ids, id);) {
+      std::string name;
+      testsupport::RunCommand({"xdotool", "getwindowname", id}, &name, 10000);
+      names += name;
+    }
+    return names;
+  }
+
+  bool PopupShows(const std::string& caption, int seconds = 20) {
+    return WaitUntil([&] { return !x.VisibleWindows(testsupport::XDisplay::ExactTitle(caption)).empty(); }, seconds);
+  }
+  bool PopupGone(const std::string& popup, int seconds = 30) {
+    return WaitUntil([&] {
+      const std::string visible = x.VisibleWindows(".");
+      return visible.find(popup + "\n") == std::string::npos && visible != popup;
+    }, seconds);
   }
 
   bool StartTamborel() {
-    testsupport::ScopedEnv display("DISPLAY", xvfb.Display().c_str());
     testsupport::ScopedEnv qpa("QT_QPA_PLATFORM", "xcb");
     testsupport::ScopedEnv data("XDG_DATA_HOME", home.path("data").c_str());
     testsupport::ScopedEnv config("XDG_CONFIG_HOME", home.path("config").c_str());
     testsupport::ScopedEnv homeDir("HOME", home.dir().c_str());
+    testsupport::ScopedEnv trace("TAMBOREL_POPUP_TRACE", home.path("popups.trace").c_str());
     if (!tamborel.Start({TAMBOREL_PROGRAM}, home.path("tamborel.log"))) return false;
     return WaitUntil([] {
       const capture::MonitorConfig map = ReadMap();
@@ -100,7 +138,7 @@ class CaptureEndToEnd : public ::testing::Test {
   testsupport::Sandbox home;
   testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", nullptr};
   std::string saveDir;
-  Xvfb xvfb;
+  testsupport::XDisplay x;
   testsupport::ChildProcess tamborel;
 };
 
@@ -119,16 +157,26 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   EXPECT_EQ(RunCaptureTool({http.Url("/clip.flv")}).output, "tamborel-capture: no running Tamborel\n");
   ASSERT_TRUE(StartTamborel()) << testsupport::ReadWholeFile(home.path("tamborel.log"));
 
-  // An http:// address of a monitored type: a task that downloads it.
+  // An http:// address of a monitored type: offered in a popup, whose
+  // "Download" makes a task that downloads it.
   ToolRun run = RunCaptureTool({"--browser", "firefox.exe", "--referer", "http://page.example/", http.Url("/clip.flv")});
   ASSERT_EQ(run.code, 0) << run.output;
+  std::string popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) " + http.Url("/clip.flv")));
+  ASSERT_FALSE(popup.empty()) << testsupport::ReadWholeFile(home.path("tamborel.log"));
+  ASSERT_TRUE(ClickButton(popup, kDownload));
+  EXPECT_TRUE(PopupShows("(FLV) The task has been added."));
   EXPECT_TRUE(WaitUntil([&] { return fs::exists(saveDir + "clip.flv") &&
                                      testsupport::ReadWholeFile(saveDir + "clip.flv") == video; }, 60))
       << testsupport::ReadWholeFile(home.path("tamborel.log"));
 
   // An rtmp:// address: a task that records the stream.
-  run = RunCaptureTool({"rtmp://127.0.0.1:" + std::to_string(rtmp.port()) + "/vod/stream.flv"});
+  const std::string stream = "rtmp://127.0.0.1:" + std::to_string(rtmp.port()) + "/vod/stream.flv";
+  run = RunCaptureTool({stream});
   ASSERT_EQ(run.code, 0) << run.output;
+  // The offer names the stream as its play path has it, without ".flv".
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) " + stream.substr(0, stream.size() - 4)));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  ASSERT_TRUE(ClickButton(popup, kDownload));
   EXPECT_TRUE(WaitUntil([&] {
     for (const fs::path& p : SavedFiles(".flv"))
       if (p.filename() != "clip.flv" && fs::file_size(p) > 10000) return true;
@@ -149,7 +197,6 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   // Monitoring switched off in the window: File, "Disable Monitor" (the
   // window sits at the top left of a screen without a window manager).
   if (testsupport::HaveProgram("xdotool")) {
-    testsupport::ScopedEnv display("DISPLAY", xvfb.Display().c_str());
     ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "20", "8", "click", "1"}), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "80", "75", "click", "1"}), 0);
@@ -171,6 +218,94 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   run = RunCaptureTool({http.Url("/clip.flv")});
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.output, "tamborel-capture: no running Tamborel\n");
+}
+
+// Count of trace lines that start with `word`.
+int TraceLines(const std::string& trace, const std::string& word) {
+  int n = 0;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) n += line.rfind(word, 0) == 0;
+  return n;
+}
+
+// The thumbnail lines' colour counts.
+std::vector<int> ThumbnailColours(const std::string& trace) {
+  std::vector<int> colours;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t at = line.find(" colours=");
+    if (line.rfind("thumbnail ", 0) == 0 && at != std::string::npos) colours.push_back(std::stoi(line.substr(at + 9)));
+  }
+  return colours;
+}
+
+TEST_F(CaptureEndToEnd, CapturePopupsOfferNewAddressesAndTheTasksTheyAlreadyHave) {
+  testsupport::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", home.path("runtime").c_str());
+  testsupport::Sandbox web;
+  testsupport::NginxPeer http;
+  // Long enough for the popup's preview to be playing while it is up.
+  ASSERT_TRUE(testsupport::MakeTestFlv(web.path("clip.flv"), 30, "flv", "libmp3lame"));
+  const std::string video = testsupport::ReadWholeFile(web.path("clip.flv"));
+  ASSERT_TRUE(http.Start(web.dir()));
+  ASSERT_TRUE(StartTamborel()) << testsupport::ReadWholeFile(home.path("tamborel.log"));
+  const std::string url = http.Url("/clip.flv");
+  const std::string trace = home.path("popups.trace");
+  auto capture = [&] {
+    const ToolRun run = RunCaptureTool({url});
+    ASSERT_EQ(run.code, 0) << run.output;
+  };
+
+  // A new address: its type and the address, with "Download". Captured again
+  // while its popup is up, it makes no second record and no second popup.
+  capture();
+  std::string popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) " + url));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  capture();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(TraceLines(testsupport::ReadWholeFile(trace), "offer "), 1);
+  EXPECT_EQ(x.VisibleWindows(testsupport::XDisplay::ExactTitle("(FLV) " + url)), popup + "\n");
+
+  // The preview plays the address from the server; its picture becomes the
+  // record's thumbnail, a real picture rather than a blank grab.
+  EXPECT_TRUE(WaitUntil([&] { return !ThumbnailColours(testsupport::ReadWholeFile(trace)).empty(); }, 60));
+  const std::vector<int> colours = ThumbnailColours(testsupport::ReadWholeFile(trace));
+  ASSERT_FALSE(colours.empty());
+  EXPECT_GE(colours.back(), 8) << testsupport::ReadWholeFile(trace);
+  EXPECT_NE(testsupport::ReadWholeFile(trace).find(" 74x48 "), std::string::npos);
+
+  // Closed with "X", the same address captured again is a second record.
+  ASSERT_TRUE(ClickButton(popup, kClose));
+  ASSERT_TRUE(PopupGone(popup));
+  capture();
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) " + url));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  EXPECT_NE(testsupport::ReadWholeFile(trace).find("records=2"), std::string::npos) << testsupport::ReadWholeFile(trace);
+
+  // "Download" adds the task; the popup says so and shrinks away.
+  ASSERT_TRUE(ClickButton(popup, kDownload));
+  EXPECT_TRUE(PopupShows("(FLV) The task has been added."));
+  EXPECT_TRUE(PopupGone(popup));
+  ASSERT_TRUE(WaitUntil([&] { return testsupport::ReadWholeFile(saveDir + "clip.flv") == video; }, 60));
+
+  // The task has it now: "Download again" restarts it from nothing.
+  capture();
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) The Task has existed."));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // the task has settled as completed
+  home.WriteFile("videos/clip.flv", "spoilt");
+  ASSERT_TRUE(ClickButton(popup, kDownloadAgain));
+  EXPECT_TRUE(PopupShows("(FLV) The task has been added."));
+  EXPECT_TRUE(PopupGone(popup));
+  EXPECT_TRUE(WaitUntil([&] { return testsupport::ReadWholeFile(saveDir + "clip.flv") == video; }, 60));
+
+  // "Check" acts too: with popups closed by hand only a button takes it away.
+  capture();
+  popup = GrownPopup(testsupport::XDisplay::ExactTitle("(FLV) The Task has existed."));
+  ASSERT_FALSE(popup.empty()) << VisibleCaptions();
+  ASSERT_TRUE(ClickButton(popup, kCheck));
+  EXPECT_TRUE(PopupGone(popup));
+  EXPECT_EQ(SavedFiles(".flv").size(), 1u);
+  tamborel.Stop(10000);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
+#include <string_view>
 #include <thread>
 
 namespace testsupport {
@@ -67,6 +69,39 @@ std::string XDisplay::WaitForWindow(const std::string& titlePattern, int timeout
 
 bool XDisplay::Screenshot(const std::string& path) const {
   return RunCommand({"import", "-window", "root", path}, nullptr, 30000) == 0;
+}
+
+std::optional<XDisplay::Rect> XDisplay::Geometry(const std::string& window) const {
+  std::string out;
+  if (RunCommand({"xdotool", "getwindowgeometry", "--shell", window}, &out, 10000) != 0) return std::nullopt;
+  Rect r;
+  int found = 0;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    int* field = key == "X" ? &r.x : key == "Y" ? &r.y : key == "WIDTH" ? &r.width : key == "HEIGHT" ? &r.height : nullptr;
+    if (!field) continue;
+    *field = std::stoi(line.substr(eq + 1));
+    ++found;
+  }
+  if (found != 4) return std::nullopt;
+  return r;
+}
+
+bool XDisplay::Click(int x, int y) const {
+  return RunCommand({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}, nullptr,
+                    10000) == 0;
+}
+
+std::string XDisplay::ExactTitle(const std::string& text) {
+  std::string pattern = "^";
+  for (char c : text) {
+    if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
+    pattern += c;
+  }
+  return pattern + "$";
 }
 
 }  // namespace testsupport

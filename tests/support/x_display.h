@@ -3,6 +3,7 @@
 // DISPLAY is set for this process (and so for its children) while it runs.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tests/support/child_process.h"
@@ -29,6 +30,16 @@ class XDisplay {
   std::string WaitForWindow(const std::string& titlePattern, int timeoutMs = 20000) const;
   // The whole screen as a PNG file.
   bool Screenshot(const std::string& path) const;
+
+  // Where a window is on the screen, in device pixels.
+  struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+  };
+  std::optional<Rect> Geometry(const std::string& window) const;
+  // A left click at a screen position, in device pixels.
+  bool Click(int x, int y) const;
+  // `text` as a title pattern that matches exactly that text.
+  static std::string ExactTitle(const std::string& text);
 
  private:
   std::string name_;

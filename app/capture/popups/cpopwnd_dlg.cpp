@@ -95,12 +95,12 @@ void CPopWndDlg::OnStart(const PopupRequest& request) {
   check_->setEnabled(true);
   typeLabel_->SetText(QString::fromStdString(PopupTypeLabel(request.typePattern)));
   if (request.taskExists) {
-    mainText_->SetText(QStringLiteral("The Task has existed."));
+    ShowText(QStringLiteral("The Task has existed."));
     download_->hide();
     downloadAgain_->show();
     check_->show();
   } else {
-    mainText_->SetText(QString::fromStdString(request.text));
+    ShowText(QString::fromStdString(request.text));
     download_->show();
     downloadAgain_->hide();
     check_->hide();
@@ -131,7 +131,14 @@ void CPopWndDlg::OnStart(const PopupRequest& request) {
 
 void CPopWndDlg::SendTaskAdded() {
   download_->setEnabled(false);
-  mainText_->SetText(QStringLiteral("The task has been added."));
+  ShowText(QStringLiteral("The task has been added."));
+}
+
+void CPopWndDlg::ShowText(const QString& text) {
+  mainText_->SetText(text);
+  // The caption is never drawn; it names the offer for window lists and
+  // accessibility tools.
+  setWindowTitle(typeLabel_->Text() + QLatin1Char(' ') + text);
 }
 
 void CPopWndDlg::OnMovieCommand(const QString& command, const QString& args) {

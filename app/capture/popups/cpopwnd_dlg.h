@@ -33,8 +33,8 @@ class CPopWndDlg : public PopupWindow, public AskingWindow {
   // UM_TASK_ADDED from the frame.
   void SendTaskAdded() override;
   // The first parameter this popup puts in its messages.
-  platform::MessageParam AskerParam() {
-    return reinterpret_cast<platform::MessageParam>(static_cast<AskingWindow*>(this));
+  platform::MessageParam AskerParam() const {
+    return reinterpret_cast<platform::MessageParam>(static_cast<const AskingWindow*>(this));
   }
   // Hands over a picture this popup posted and nobody claimed yet; null for
   // any other value.
@@ -59,6 +59,8 @@ class CPopWndDlg : public PopupWindow, public AskingWindow {
  private:
   void OnMovieCommand(const QString& command, const QString& args);
   void TakeThumbnail();
+  // The main text, mirrored in the window's caption.
+  void ShowText(const QString& text);
 
   QString programDir_;
   PreviewMode mode_ = PreviewMode::Video;

@@ -16,6 +16,7 @@ class CapturePopupBridge : public capture::CapturePopups, public CaptureHistoryS
   bool IsOnScreen(const std::string& address) const override;
   void Queue(const capture::PopupRequest& request) override;
   void RemoveWaiting(int32_t id) override;
+  AskingWindow* VouchedAsker(intptr_t param) const override;
 
   // CaptureHistorySource
   void CopyHistory(std::vector<CaptureHistoryRow>& rows) override;

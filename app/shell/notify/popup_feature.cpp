@@ -131,14 +131,17 @@ void PopupFeature::OnPopupThumbnail(int32_t captureId, platform::MessageParam pi
   }
 }
 
-bool PopupFeature::SendTaskAdded(platform::MessageParam askingWindow) {
+AskingWindow* PopupFeature::VouchedAsker(platform::MessageParam askingWindow) const {
   for (const auto& popup : capturePopups_) {
-    if (popup->AskerParam() == askingWindow) {
-      popup->SendTaskAdded();
-      return true;
-    }
+    if (popup->AskerParam() == askingWindow) return popup.get();
   }
-  return false;
+  return nullptr;
+}
+
+bool PopupFeature::SendTaskAdded(platform::MessageParam askingWindow) {
+  AskingWindow* popup = VouchedAsker(askingWindow);
+  if (popup) popup->SendTaskAdded();
+  return popup != nullptr;
 }
 
 void PopupFeature::AttachHistory(std::vector<CaptureHistoryRow>& rows) {

@@ -73,6 +73,8 @@ class PopupFeature : private CaptureHistoryFrame {
   // UM_TASK_ADDED to the popup named by a message's first parameter; false
   // when no popup has that value.
   bool SendTaskAdded(platform::MessageParam askingWindow);
+  // The capture popup that puts this value in its messages; null when none does.
+  AskingWindow* VouchedAsker(platform::MessageParam askingWindow) const;
 
  private:
   void AttachHistory(std::vector<CaptureHistoryRow>& rows) override;
