@@ -13,6 +13,10 @@ packages=(
   nginx-light libnginx-mod-rtmp ffmpeg python3 curl wget lldb openssl
   # a real desktop for the window tests: X server, tray, input, screenshots, fonts
   xvfb xauth trayer xdotool x11-utils imagemagick fonts-dejavu-core dbus
+  # browsers the extension's end-to-end tests drive headless
+  chromium
+  firefox-esr
+  nodejs  # runs the extension's own rule tests
 )
 
 missing=()

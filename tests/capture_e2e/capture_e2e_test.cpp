@@ -14,12 +14,15 @@
 #include "app/capture/monitor_map.h"
 #include "platform/message_port.h"
 #include "platform/shared_memory.h"
+#include "tests/capture/running_tamborel.h"
 #include "tests/capture/run_capture_tool.h"
+#include "tests/support/capture_popup.h"
 #include "tests/support/child_process.h"
 #include "tests/support/flv_media.h"
 #include "tests/support/nginx_peer.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/x_display.h"
 
 namespace {
@@ -29,30 +32,13 @@ namespace fs = std::filesystem;
 using testsupport::RunCaptureTool;
 using testsupport::ToolRun;
 
-bool WaitUntil(const std::function<bool()>& done, int seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return done();
-}
-
-capture::MonitorConfig ReadMap() {
-  platform::SharedMemory view;
-  if (!view.Open(capture::kMonitorMapName, capture::MonitorMapLayout::kSize, false)) return {};
-  return capture::ReadMonitorMap(view.Data());
-}
-
-// A capture popup's buttons, by their centres at 100 % in the popup.
-struct PopupButton {
-  int x, y;
-};
-constexpr PopupButton kDownload{117 + 32, 126 + 9};
-constexpr PopupButton kDownloadAgain{27 + 43, 126 + 9};
-constexpr PopupButton kCheck{119 + 28, 126 + 9};
-constexpr PopupButton kClose{176 + 6, 6 + 6};
-constexpr int kPopupWidth = 192, kPopupHeight = 148;
+using testsupport::ClickPopupButton;
+using testsupport::ReadRunningMonitorMap;
+using testsupport::WaitUntil;
+constexpr auto kDownload = testsupport::kPopupDownload;
+constexpr auto kDownloadAgain = testsupport::kPopupDownloadAgain;
+constexpr auto kCheck = testsupport::kPopupCheck;
+constexpr auto kClose = testsupport::kPopupClose;
 
 class CaptureEndToEnd : public ::testing::Test {
  protected:
@@ -78,28 +64,6 @@ class CaptureEndToEnd : public ::testing::Test {
     lsan = std::make_unique<testsupport::ScopedEnv>("LSAN_OPTIONS", ("suppressions=" + home.path("lsan.supp")).c_str());
   }
 
-  // The capture popup whose caption matches, once it has grown to its full
-  // height; empty when none shows up.
-  std::string GrownPopup(const std::string& captionPattern) {
-    std::string shown;
-    WaitUntil([&] {
-      shown = x.VisibleWindows(captionPattern);
-      shown = shown.substr(0, shown.find('\n'));
-      if (shown.empty()) return false;
-      const auto r = x.Geometry(shown);
-      return r && r->width > 0 && r->height * kPopupWidth == r->width * kPopupHeight;
-    }, 60);
-    return shown;
-  }
-
-  // Clicks a popup's button where the popup really is, at its real scale.
-  bool ClickButton(const std::string& popup, PopupButton button) {
-    const auto r = x.Geometry(popup);
-    if (!r) return false;
-    const double scale = static_cast<double>(r->width) / kPopupWidth;
-    return x.Click(r->x + static_cast<int>(button.x * scale), r->y + static_cast<int>(button.y * scale));
-  }
-
   // The screen, for a person to look at: build/screenshots/<name>[_<scale>].png,
   // the scale being QT_SCALE_FACTOR when the run sets it.
   void Screenshot(const std::string& name) {
@@ -109,27 +73,13 @@ class CaptureEndToEnd : public ::testing::Test {
     x.Screenshot(dir + name + (scale && *scale ? std::string("_") + scale : std::string()) + ".png");
   }
 
-  // For failure messages.
-  std::string VisibleCaptions() {
-    std::string names;
-    std::istringstream ids(x.VisibleWindows("."));
-    for (std::string id; std::getline(ids, id);) {
-      std::string name;
-      testsupport::RunCommand({"xdotool", "getwindowname", id}, &name, 10000);
-      names += name;
-    }
-    return names;
+  std::string GrownPopup(const std::string& captionPattern) { return testsupport::GrownPopup(x, captionPattern); }
+  bool ClickButton(const std::string& popup, testsupport::PopupButton button) {
+    return ClickPopupButton(x, popup, button);
   }
-
-  bool PopupShows(const std::string& caption, int seconds = 20) {
-    return WaitUntil([&] { return !x.VisibleWindows(testsupport::XDisplay::ExactTitle(caption)).empty(); }, seconds);
-  }
-  bool PopupGone(const std::string& popup, int seconds = 30) {
-    return WaitUntil([&] {
-      const std::string visible = x.VisibleWindows(".");
-      return visible.find(popup + "\n") == std::string::npos && visible != popup;
-    }, seconds);
-  }
+  std::string VisibleCaptions() { return testsupport::VisibleCaptions(x); }
+  bool PopupShows(const std::string& caption) { return testsupport::PopupShows(x, caption); }
+  bool PopupGone(const std::string& popup) { return testsupport::PopupGone(x, popup); }
 
   bool StartTamborel() {
     testsupport::ScopedEnv qpa("QT_QPA_PLATFORM", "xcb");
@@ -138,10 +88,7 @@ class CaptureEndToEnd : public ::testing::Test {
     testsupport::ScopedEnv homeDir("HOME", home.dir().c_str());
     testsupport::ScopedEnv trace("TAMBOREL_POPUP_TRACE", home.path("popups.trace").c_str());
     if (!tamborel.Start({TAMBOREL_PROGRAM}, home.path("tamborel.log"))) return false;
-    return WaitUntil([] {
-      const capture::MonitorConfig map = ReadMap();
-      return map.monitoring && map.window != 0 && platform::IsWindow(map.window);
-    }, 60);
+    return WaitUntil(testsupport::TamborelMonitors, 60);
   }
 
   std::vector<fs::path> SavedFiles(const std::string& extension) {
@@ -206,18 +153,14 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   EXPECT_EQ(run.output, "tamborel-capture: type \"*.swf\" is not monitored\n");
 
   // Messages that carry this process's pointers are not for other processes.
-  const uint32_t window = ReadMap().window;
+  const uint32_t window = ReadRunningMonitorMap().window;
   EXPECT_FALSE(platform::PostWindowMessage(window, 2278, static_cast<platform::MessageParam>(0xDEADBEEF), 1));
   EXPECT_FALSE(platform::PostWindowMessage(window, 2285, 1, static_cast<platform::MessageParam>(0xDEADBEEF)));
   EXPECT_TRUE(platform::IsWindow(window));
 
-  // Monitoring switched off in the window: File, "Disable Monitor" (the
-  // window sits at the top left of a screen without a window manager).
+  // Monitoring switched off in the window.
   if (testsupport::HaveProgram("xdotool")) {
-    ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "20", "8", "click", "1"}), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    ASSERT_EQ(testsupport::RunCommand({"xdotool", "mousemove", "80", "75", "click", "1"}), 0);
-    EXPECT_TRUE(WaitUntil([] { return !ReadMap().monitoring; }, 10));
+    EXPECT_TRUE(testsupport::SwitchMonitoringOffInWindow());
     run = RunCaptureTool({http.Url("/clip.flv")});
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.output, "tamborel-capture: monitoring is off in Tamborel\n");
@@ -227,7 +170,7 @@ TEST_F(CaptureEndToEnd, CapturedAddressesBecomeDownloadsAndRefusalsSayWhy) {
   // the task list the program saves at exit.
   std::this_thread::sleep_for(std::chrono::seconds(3));
   tamborel.Stop(10000);
-  EXPECT_FALSE(ReadMap().monitoring);
+  EXPECT_FALSE(ReadRunningMonitorMap().monitoring);
   const std::string tasks = testsupport::ReadWholeFile(home.path("data/Quorlin/Tamborel/Task.dat"));
   EXPECT_NE(tasks.find("<FileName>stream.flv</FileName>"), std::string::npos) << tasks;
   EXPECT_NE(tasks.find("<Width>160</Width><Height>120</Height><Duration>00:00:04</Duration>"), std::string::npos)
