@@ -162,6 +162,11 @@ bool ReadMonitorConfig(MonitorConfig* config) {
 CaptureOutcome SendCapture(const CaptureRequest& request, const CaptureSendOptions& options) {
   MonitorConfig config;
   if (!ReadMonitorConfig(&config)) return Refused(CaptureResult::NoProgram, "no running Tamborel");
+  return SendCapture(request, config, options);
+}
+
+CaptureOutcome SendCapture(const CaptureRequest& request, const MonitorConfig& config,
+                           const CaptureSendOptions& options) {
   if (config.window == 0 || !platform::IsWindow(config.window))
     return Refused(CaptureResult::NoProgram, "no running Tamborel");
   if (!config.monitoring) return Refused(CaptureResult::MonitoringOff, "monitoring is off in Tamborel");

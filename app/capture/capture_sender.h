@@ -42,6 +42,10 @@ struct CaptureSendOptions {
 };
 
 CaptureOutcome SendCapture(const CaptureRequest& request, const CaptureSendOptions& options = {});
+// The same against a monitor map already read, so a caller that looked at it
+// decides and sends on one reading.
+CaptureOutcome SendCapture(const CaptureRequest& request, const MonitorConfig& config,
+                           const CaptureSendOptions& options = {});
 
 // Pieces of the above, for tests and other front ends.
 // The running Tamborel's monitor configuration; false when its map is missing

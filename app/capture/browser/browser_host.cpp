@@ -117,7 +117,7 @@ HostResult BrowserHost::Capture(const HostMessage& m) {
   request.browser = options_.browser.empty() ? std::string("?") : options_.browser;
   capture::FitHeadersToBlock(&request);
 
-  const HostResult result = FromCapture(capture::SendCapture(request, options_.send).result);
+  const HostResult result = FromCapture(capture::SendCapture(request, config, options_.send).result);
   if (result == HostResult::Sent) {
     lastSent_ = m.url;
     lastSentAt_ = options_.now();

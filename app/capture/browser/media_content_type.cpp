@@ -1,7 +1,5 @@
 #include "app/capture/browser/media_content_type.h"
 
-#include <cctype>
-
 #include "core/ansi_text.h"
 #include "core/settings.h"
 
@@ -46,16 +44,11 @@ const std::vector<TypePatterns>& Table() {
   return table;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
 
 }  // namespace
 
 std::vector<std::string> PatternsOfContentType(std::string_view contentType) {
-  const std::string_view mime = Trim(contentType.substr(0, contentType.find(';')));
+  const std::string mime = TrimBlanks(contentType.substr(0, contentType.find(';')));
   for (const TypePatterns& t : Table())
     if (EqualNoCase(mime, t.mime)) return t.patterns;
   return {};
