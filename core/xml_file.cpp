@@ -126,7 +126,6 @@ bool CXMLFile::Open(const std::string& path, const std::string& root) {
 }
 
 bool CXMLFile::Reset() {
-  index_.clear();
   doc_.reset();
   return CreateEmpty("Tasks");
 }
@@ -137,52 +136,9 @@ pugi::xml_node CXMLFile::Root() const {
   return root_ == root.name() ? root : pugi::xml_node();
 }
 
-pugi::xml_node CXMLFile::FindOrCreate(const std::string& element_path, const std::string& name) {
-  pugi::xml_node node = Root();
-  if (!node) return {};
-  std::string full = element_path.empty() ? name : element_path + "/" + name;
-  size_t start = 0;
-  while (start <= full.size()) {
-    size_t end = full.find('/', start);
-    if (end == std::string::npos) end = full.size();
-    std::string part = full.substr(start, end - start);
-    start = end + 1;
-    if (part.empty()) continue;
-    // Indexed: a linear search per value would make a large save quadratic.
-    auto [it, fresh] = index_.try_emplace(node.internal_object());
-    ChildIndex& children = it->second;
-    if (fresh) {
-      for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
-        if (c.type() == pugi::node_element) children.try_emplace(c.name(), c);
-    }
-    auto child = children.find(part);
-    pugi::xml_node found = child == children.end() ? pugi::xml_node() : child->second;
-    if (!found) {
-      found = node.append_child(part.c_str());
-      if (found) children.emplace(part, found);
-    }
-    if (!found) return {};
-    node = found;
-  }
-  return node;
-}
-
-bool CXMLFile::SetValue(const std::string& element_path, const std::string& name,
-                        std::string_view text) {
-  pugi::xml_node node = FindOrCreate(element_path, name);
-  if (!node) return false;
-  std::string value = ToXmlText(text);
-  while (pugi::xml_node c = node.first_child()) node.remove_child(c);
-  if (value.empty()) return true;
-  pugi::xml_node pcdata = node.append_child(pugi::node_pcdata);
-  return pcdata && pcdata.set_value(value.data(), value.size());
-}
-
 pugi::xml_node CXMLFile::AppendElement(pugi::xml_node parent, const char* name) {
   if (!parent) parent = Root();
   if (!parent) return {};
-  // Elements added here are unknown to SetValue's index: drop it.
-  if (!index_.empty()) index_.clear();
   return parent.append_child(name);
 }
 
@@ -193,21 +149,6 @@ pugi::xml_node CXMLFile::AppendValue(pugi::xml_node parent, const char* name, st
   if (value.empty()) return node;
   pugi::xml_node pcdata = node.append_child(pugi::node_pcdata);
   return pcdata && pcdata.set_value(value.data(), value.size()) ? node : pugi::xml_node();
-}
-
-bool CXMLFile::SetAttribute(const std::string& element_path, const std::string& name,
-                            const char* attribute, std::string_view value) {
-  pugi::xml_node node = FindOrCreate(element_path, name);
-  if (!node) return false;
-  pugi::xml_attribute a = node.attribute(attribute);
-  if (!a) a = node.append_attribute(attribute);
-  return a && a.set_value(ToXmlText(value).c_str());
-}
-
-bool CXMLFile::SetValue(const std::string& element_path, const std::string& name, int64_t value) {
-  char buf[24];
-  int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
-  return SetValue(element_path, name, std::string_view(buf, static_cast<size_t>(n)));
 }
 
 bool CXMLFile::Save(const std::string& path) {

@@ -1,5 +1,5 @@
 // Small access class for an XML file with one root element: open or create,
-// set values by element path, save, and walk the tree for reading.
+// build it in order, save, and walk the tree for reading.
 #pragma once
 
 #include <pugixml.hpp>
@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace platform {
 class AtomicFileWriter;
@@ -33,21 +32,11 @@ class CXMLFile {
   // disk stays as it is until Save replaces it.
   bool Reset();
 
-  // Finds or creates root/element_path/name (each part of the slash-separated
-  // path is created when missing) and sets its text.
-  bool SetValue(const std::string& element_path, const std::string& name, std::string_view text);
-  // The same with the number written in decimal.
-  bool SetValue(const std::string& element_path, const std::string& name, int64_t value);
-  // Sets an attribute of root/element_path/name, creating the element when
-  // missing.
-  bool SetAttribute(const std::string& element_path, const std::string& name,
-                    const char* attribute, std::string_view value);
-
   // Appends an element `name` below `parent` (the root when `parent` is
   // empty) without looking for one of that name first: a fresh document is
   // built in order this way in linear time. Empty on failure.
   pugi::xml_node AppendElement(pugi::xml_node parent, const char* name);
-  // The same with `text` as the element's value (made XML text as SetValue does).
+  // The same with `text` as the element's value (made XML text with ToXmlText).
   pugi::xml_node AppendValue(pugi::xml_node parent, const char* name, std::string_view text);
 
   // Writes the document to `path` through a temporary file renamed over it,
@@ -57,7 +46,6 @@ class CXMLFile {
 
   bool IsOpen() const { return doc_ != nullptr; }
   // The root element when it carries the name given at Open; else empty.
-  // For reading: changes go through SetValue.
   pugi::xml_node Root() const;
   // The message of the last load failure.
   const std::string& ErrorText() const { return error_; }
@@ -70,12 +58,6 @@ class CXMLFile {
 
  private:
   bool CreateEmpty(const std::string& root);
-  pugi::xml_node FindOrCreate(const std::string& element_path, const std::string& name);
-
-  // Child elements by name, per parent reached through SetValue; the first of
-  // several with one name wins. Changes made through Root() are not seen.
-  using ChildIndex = std::unordered_map<std::string, pugi::xml_node>;
-  std::unordered_map<pugi::xml_node_struct*, ChildIndex> index_;
 
   std::unique_ptr<pugi::xml_document> doc_;
   std::string path_;
